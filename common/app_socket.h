@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "unique_fd.h"
+
+namespace mivet {
+
+// Longest socket path accepted, in bytes including the terminating NUL. It is
+// the size of the path field on macOS and is applied on every platform.
+inline constexpr std::size_t maxSocketPathBytes = 104;
+
+enum class ConnectFailure {
+  socketCreate,  // socket(2) failed
+  pathTooLong,   // path plus NUL longer than maxSocketPathBytes; nothing was tried
+  connect,       // nobody listens there, or the connection was refused
+};
+
+// Opens a Unix-domain stream connection to `socketPath` whose every read and
+// write gives up after `timeoutSeconds`. A write to a peer that has gone
+// never raises SIGPIPE on it.
+std::variant<UniqueFd, ConnectFailure> connectToAppSocket(const std::string& socketPath,
+                                                          int timeoutSeconds);
+
+// Writes `request` (one line, LF included) in a single write, then reads in
+// 4096-byte chunks until the first LF and returns the bytes before it; the LF
+// and whatever follows are discarded. nullopt on end of input, a read error
+// or a time-out before the LF.
+std::optional<std::string> exchangeLine(int fd, std::string_view request);
+
+}  // namespace mivet

@@ -1,0 +1,86 @@
+#include "mcp/app_connection/ipc_client.h"
+
+#include <variant>
+
+#include "common/app_socket.h"
+#include "common/json_reader.h"
+#include "common/json_writer.h"
+#include "common/uuid.h"
+
+namespace mivet::mcp {
+namespace {
+
+IPCResult failure(std::string code) { return IPCResult{false, std::nullopt, std::move(code), {}}; }
+
+std::string_view connectFailureCode(ConnectFailure failure) {
+  switch (failure) {
+    case ConnectFailure::socketCreate: return "socket_create_failed";
+    case ConnectFailure::pathTooLong: return "socket_path_too_long";
+    case ConnectFailure::connect: break;
+  }
+  return appNotRunningCode;
+}
+
+std::optional<std::string> requestLine(std::string_view method, simdjson::dom::object params) {
+  std::string line;
+  JsonWriter writer(line);
+  writer.beginObject();
+  writer.key("id");
+  writer.string(newUpperCaseUUID());
+  writer.key("method");
+  writer.string(method);
+  writer.key("params");
+  writer.element(params);
+  writer.endObject();
+  if (writer.failed()) return std::nullopt;
+  line += '\n';
+  return line;
+}
+
+IPCResult readAnswer(std::string_view line) {
+  auto parser = std::shared_ptr<simdjson::dom::parser>(newJsonParser());
+  auto answer = parseJsonObject(*parser, line);
+  if (!answer) return failure("ipc_read_failed");
+  IPCResult result;
+  bool ok = false;
+  result.ok = answer->at_key("ok").get_bool().get(ok) == simdjson::SUCCESS && ok;
+  simdjson::dom::element value;
+  if (answer->at_key("result").get(value) == simdjson::SUCCESS) result.result = value;
+  if (auto error = stringMember(*answer, "error")) result.error = std::string(*error);
+  result.storage = std::move(parser);
+  return result;
+}
+
+bool appNotRunning(const IPCResult& result) {
+  return !result.ok && result.error && *result.error == appNotRunningCode;
+}
+
+}  // namespace
+
+IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view method,
+                            simdjson::dom::object params) {
+  auto connection = connectToAppSocket(socketPath, ipcTimeoutSeconds);
+  if (auto* failed = std::get_if<ConnectFailure>(&connection)) {
+    return failure(std::string(connectFailureCode(*failed)));
+  }
+  auto request = requestLine(method, params);
+  if (!request) return failure("encode_failed");
+  auto line = exchangeLine(std::get<UniqueFd>(connection).get(), *request);
+  if (!line) return failure("ipc_read_failed");
+  return readAnswer(*line);
+}
+
+IPCResult sendIPC(const SocketConfig& config, std::string_view method,
+                  simdjson::dom::object params, const AppLauncher& launch, const Pause& pause) {
+  IPCResult result = connectAndSendIPC(config.path, method, params);
+  if (!appNotRunning(result) || !config.isDefault) return result;
+  launch();
+  for (int attempt = 0; attempt < launchRetries; ++attempt) {
+    pause(launchRetryPauseMicroseconds);
+    result = connectAndSendIPC(config.path, method, params);
+    if (!appNotRunning(result)) return result;
+  }
+  return failure(std::string(appNeverAnsweredMessage));
+}
+
+}  // namespace mivet::mcp

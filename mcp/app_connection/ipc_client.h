@@ -1,0 +1,46 @@
+#pragma once
+
+#include <simdjson.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "mcp/app_connection/socket_config.h"
+
+namespace mivet::mcp {
+
+// What one exchange with the desktop application gave.
+struct IPCResult {
+  bool ok = false;                                // the answer's "ok" was the boolean true
+  std::optional<simdjson::dom::element> result;   // the answer's "result", null included
+  std::optional<std::string> error;               // the answer's "error" string, or a failure code
+  std::shared_ptr<simdjson::dom::parser> storage; // keeps `result` alive
+};
+
+inline constexpr int ipcTimeoutSeconds = 15;
+inline constexpr int launchRetries = 30;
+inline constexpr unsigned launchRetryPauseMicroseconds = 150000;
+inline constexpr std::string_view appNotRunningCode = "mivet_app_not_running";
+inline constexpr std::string_view appNeverAnsweredMessage =
+    "Mivet.app is not running. Open Mivet on your Mac and try again.";
+
+// One request over a fresh connection. Failures come back as ok false with
+// one of "socket_create_failed", "socket_path_too_long",
+// "mivet_app_not_running", "encode_failed" or "ipc_read_failed".
+IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view method,
+                            simdjson::dom::object params);
+
+using AppLauncher = std::function<void()>;
+using Pause = std::function<void(unsigned microseconds)>;
+
+// connectAndSendIPC, and when the application does not answer on the default
+// socket: launch it once, then retry up to 30 times 150 ms apart before giving
+// up with appNeverAnsweredMessage.
+IPCResult sendIPC(const SocketConfig& config, std::string_view method,
+                  simdjson::dom::object params, const AppLauncher& launch,
+                  const Pause& pause);
+
+}  // namespace mivet::mcp

@@ -1,0 +1,107 @@
+#include "mcp/server/message_loop.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/json_reader.h"
+#include "common/json_writer.h"
+#include "common/unicode_text.h"
+#include "mcp/server/method_table.h"
+#include "mcp/server/utf8_repair.h"
+
+namespace mivet::mcp {
+namespace {
+
+std::optional<std::string> envelope(simdjson::dom::element id, const MethodOutcome& outcome) {
+  std::string line;
+  JsonWriter writer(line);
+  writer.beginObject();
+  writer.key("jsonrpc");
+  writer.string("2.0");
+  writer.key("id");
+  writer.element(id);
+  if (outcome.errorMessage) {
+    writer.key("error");
+    writer.beginObject();
+    writer.key("code");
+    writer.number(std::int64_t{methodNotFoundCode});
+    writer.key("message");
+    writer.string(*outcome.errorMessage);
+    writer.endObject();
+  } else {
+    writer.key("result");
+    writer.raw(outcome.result);
+  }
+  writer.endObject();
+  if (writer.failed()) return std::nullopt;
+  line += '\n';
+  return line;
+}
+
+// Writes all of `bytes`; the first write normally takes it whole. Gives up
+// silently when the reader has gone.
+void writeResponse(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+void handleLine(std::string_view line, simdjson::dom::parser& parser, int outFd,
+                const AppRequestSender& send) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.empty()) return;
+  std::optional<std::string> response;
+  if (isValidUtf8(line)) {
+    response = responseForLine(line, parser, send);
+  } else {
+    response = responseForLine(repairUtf8(line), parser, send);
+  }
+  if (response) writeResponse(outFd, *response);
+}
+
+}  // namespace
+
+std::optional<std::string> responseForLine(std::string_view line, simdjson::dom::parser& parser,
+                                           const AppRequestSender& send) {
+  auto request = parseJsonObject(parser, line);
+  if (!request) return std::nullopt;
+  auto method = stringMember(*request, "method");
+  if (!method) return std::nullopt;
+  simdjson::dom::element id;
+  if (request->at_key("id").get(id) != simdjson::SUCCESS) return std::nullopt;
+  auto params = objectMember(*request, "params").value_or(emptyJsonObject());
+  return envelope(id, handleRequest(*method, params, send));
+}
+
+void serveLines(int inFd, int outFd, const AppRequestSender& send) {
+  auto parser = newJsonParser();
+  std::string pending;  // the start of a line that spans reads
+  char buffer[65536];
+  for (;;) {
+    ssize_t count = ::read(inFd, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    const char* start = buffer;
+    const char* end = buffer + count;
+    while (const void* found = std::memchr(start, '\n', static_cast<std::size_t>(end - start))) {
+      const char* lineEnd = static_cast<const char*>(found);
+      if (pending.empty()) {
+        handleLine(std::string_view(start, lineEnd - start), *parser, outFd, send);
+      } else {
+        pending.append(start, lineEnd);
+        handleLine(pending, *parser, outFd, send);
+        pending.clear();
+      }
+      start = lineEnd + 1;
+    }
+    pending.append(start, end);
+  }
+  if (!pending.empty()) handleLine(pending, *parser, outFd, send);
+}
+
+}  // namespace mivet::mcp

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mivet::mcp {
+
+// `bytes` with every maximal ill-formed UTF-8 subsequence replaced by U+FFFD,
+// as a lenient UTF-8 decoder reads it.
+std::string repairUtf8(std::string_view bytes);
+
+}  // namespace mivet::mcp

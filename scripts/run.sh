@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds and installs both programs into ./install, and
+# shows mivet-mcp answering an MCP session.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DMIVET_BUILD_TESTS=OFF
+cmake --install build-release --prefix install >/dev/null
+echo "Installed: $(ls install/bin | tr '\n' ' ')"
+scripts/demo.sh install/bin

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the benchmarks need.
+# Safe to run again: it only asks apt for what is missing. Run as root (or with sudo).
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang pkg-config
+  libsimdjson-dev uuid-dev libtomlplusplus-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang-format clang-tidy libclang-rt-14-dev
+  nodejs npm
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

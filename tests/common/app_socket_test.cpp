@@ -1,0 +1,57 @@
+#include "common/app_socket.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/fake_app.h"
+#include "tests/support/temp_dir.h"
+
+namespace mivet {
+namespace {
+
+using test::FakeAnswer;
+
+TEST(AppSocketTest, PathLimitIs104BytesWithTheNul) {
+  test::TempDir dir;
+  std::string base = dir.path() + "/";
+  std::string fits = base + std::string(103 - base.size(), 's');
+  test::FakeApp app(fits, [](const std::string&) { return test::lineAnswer("{}"); });
+  EXPECT_TRUE(std::holds_alternative<UniqueFd>(connectToAppSocket(fits, 1)));
+  auto tooLong = connectToAppSocket(fits + "x", 1);
+  ASSERT_TRUE(std::holds_alternative<ConnectFailure>(tooLong));
+  EXPECT_EQ(std::get<ConnectFailure>(tooLong), ConnectFailure::pathTooLong);
+}
+
+TEST(AppSocketTest, NobodyListeningIsAConnectFailure) {
+  test::TempDir dir;
+  auto result = connectToAppSocket(dir.file("none.sock"), 1);
+  ASSERT_TRUE(std::holds_alternative<ConnectFailure>(result));
+  EXPECT_EQ(std::get<ConnectFailure>(result), ConnectFailure::connect);
+}
+
+std::optional<std::string> exchangeWith(const FakeAnswer& answer, std::string* request = nullptr) {
+  test::TempDir dir;
+  test::FakeApp app(dir.file("a.sock"), [&](const std::string&) { return answer; });
+  auto fd = std::get<UniqueFd>(connectToAppSocket(app.socketPath(), 2));
+  auto line = exchangeLine(fd.get(), "{\"q\":1}\n");
+  fd.reset();
+  app.waitForRequests(1, std::chrono::seconds(2));
+  if (request && !app.requests().empty()) *request = app.requests()[0];
+  return line;
+}
+
+TEST(AppSocketTest, ReadsUpToTheFirstLineFeed) {
+  std::string request;
+  EXPECT_EQ(exchangeWith(FakeAnswer{"{\"a\":1}\nrest\n"}, &request), "{\"a\":1}");
+  EXPECT_EQ(request, "{\"q\":1}");
+  std::string big(20000, 'x');
+  EXPECT_EQ(exchangeWith(FakeAnswer{big + "\n", {}, 1000}), big);
+  EXPECT_EQ(exchangeWith(FakeAnswer{"\n"}), "");
+}
+
+TEST(AppSocketTest, ClosingBeforeALineFeedIsNoAnswer) {
+  EXPECT_EQ(exchangeWith(FakeAnswer{"{\"ok\":true}"}), std::nullopt);
+  EXPECT_EQ(exchangeWith(FakeAnswer{""}), std::nullopt);
+}
+
+}  // namespace
+}  // namespace mivet

@@ -1,0 +1,97 @@
+#include "common/json_writer.h"
+
+#include <gtest/gtest.h>
+
+#include "common/json_reader.h"
+
+namespace mivet {
+namespace {
+
+std::string rewrite(std::string_view json, JsonStyle style) {
+  auto parser = newJsonParser();
+  simdjson::dom::element root;
+  EXPECT_EQ(parser->parse(json.data(), json.size()).get(root), simdjson::SUCCESS) << json;
+  std::string out;
+  JsonWriter writer(out, style);
+  writer.element(root);
+  EXPECT_FALSE(writer.failed());
+  return out;
+}
+
+TEST(JsonWriterTest, EscapesLikeThePlatformWriter) {
+  EXPECT_EQ(jsonQuoted("a/b"), R"("a\/b")");
+  EXPECT_EQ(jsonQuoted("a/b", configFileStyle), R"("a/b")");
+  EXPECT_EQ(jsonQuoted("q\"b\\"), R"("q\"b\\")");
+  EXPECT_EQ(jsonQuoted("\b\f\n\r\t"), R"("\b\f\n\r\t")");
+  EXPECT_EQ(jsonQuoted(std::string("\x01\x1f\x00", 3)), R"("\u0001\u001f\u0000")");
+  EXPECT_EQ(jsonQuoted("é ✓ 😀 \x7f"), "\"é ✓ 😀 \x7f\"");
+}
+
+TEST(JsonWriterTest, InvalidUtf8FailsTheWriter) {
+  std::string out;
+  JsonWriter writer(out);
+  writer.string("bad \xC3");
+  EXPECT_TRUE(writer.failed());
+}
+
+TEST(JsonWriterTest, NumbersUseTheShortestFormThatReadsBack) {
+  EXPECT_EQ(rewrite("[1.0,-0.5,0.1,1e300,12345678901234567,18446744073709551615,-9223372036854775808]",
+                    compactStyle),
+            "[1,-0.5,0.1,1e+300,12345678901234567,18446744073709551615,-9223372036854775808]");
+  EXPECT_EQ(rewrite("[0.30000000000000004, 2.5e-8]", compactStyle), "[0.30000000000000004,2.5e-08]");
+}
+
+TEST(JsonWriterTest, SortsKeysByCodePointAtEveryDepth) {
+  EXPECT_EQ(rewrite(R"({"b":{"z":1,"a":[{"y":1,"x":2}]},"B":0,"é":1,"a":true})", sortedStyle),
+            R"({"B":0,"a":true,"b":{"a":[{"x":2,"y":1}],"z":1},"é":1})");
+  EXPECT_EQ(rewrite(R"({"b":1,"a":2})", compactStyle), R"({"b":1,"a":2})");
+}
+
+TEST(JsonWriterTest, PrettyPrintsOneMemberPerLine) {
+  EXPECT_EQ(rewrite(R"({"b":[1,{}],"a":{"p":"x/y"},"c":[]})", configFileStyle),
+            "{\n  \"a\" : {\n    \"p\" : \"x/y\"\n  },\n  \"b\" : [\n    1,\n    {}\n  ],\n"
+            "  \"c\" : []\n}");
+}
+
+TEST(JsonWriterTest, StreamsNestedValues) {
+  std::string out;
+  JsonWriter writer(out);
+  writer.beginObject();
+  writer.key("a");
+  writer.beginArray();
+  writer.null();
+  writer.boolean(false);
+  writer.number(std::int64_t{-3});
+  writer.raw(R"({"x":1})");
+  writer.endArray();
+  writer.key("b");
+  writer.string("");
+  writer.endObject();
+  EXPECT_EQ(out, R"({"a":[null,false,-3,{"x":1}],"b":""})");
+}
+
+TEST(JsonReaderTest, AcceptsDepth512AndRejectsDeeper) {
+  auto parser = newJsonParser();
+  auto nested = [](std::size_t depth) {
+    return "{\"a\":" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
+  };
+  EXPECT_TRUE(parseJsonObject(*parser, nested(512)));
+  EXPECT_FALSE(parseJsonObject(*parser, nested(513)));
+  EXPECT_FALSE(parseJsonObject(*parser, nested(100000)));
+  // The limit survives the parser growing for a larger document.
+  std::string big = "{\"pad\":\"" + std::string(1 << 20, 'x') + "\",\"d\":" +
+                    std::string(600, '[') + std::string(600, ']') + "}";
+  EXPECT_FALSE(parseJsonObject(*parser, big));
+}
+
+TEST(JsonReaderTest, RequiresOneObject) {
+  auto parser = newJsonParser();
+  EXPECT_FALSE(parseJsonObject(*parser, "[1]"));
+  EXPECT_FALSE(parseJsonObject(*parser, "\"s\""));
+  EXPECT_FALSE(parseJsonObject(*parser, "{} {}"));
+  EXPECT_FALSE(parseJsonObject(*parser, "{\"a\":\"\xC3\"}"));
+  EXPECT_TRUE(parseJsonObject(*parser, " {\"a\":1} \t"));
+}
+
+}  // namespace
+}  // namespace mivet

@@ -1,0 +1,100 @@
+#include "fake_app.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+
+namespace mivet::test {
+
+FakeAnswer lineAnswer(std::string json) { return FakeAnswer{json + "\n"}; }
+
+FakeApp::FakeApp(std::string socketPath, Handler handler)
+    : socketPath_(std::move(socketPath)), handler_(std::move(handler)) {
+  ::unlink(socketPath_.c_str());
+  listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socketPath_.c_str(), sizeof address.sun_path - 1);
+  if (listenFd_ < 0 ||
+      ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listenFd_, 128) != 0 || ::pipe2(wakeFds_, O_CLOEXEC) != 0) {
+    throw std::runtime_error("fake app cannot listen on " + socketPath_);
+  }
+  acceptor_ = std::thread([this] { acceptLoop(); });
+}
+
+FakeApp::~FakeApp() {
+  std::ignore = ::write(wakeFds_[1], "x", 1);
+  acceptor_.join();
+  for (auto& worker : workers_) worker.join();
+  ::close(listenFd_);
+  ::close(wakeFds_[0]);
+  ::close(wakeFds_[1]);
+  ::unlink(socketPath_.c_str());
+}
+
+void FakeApp::acceptLoop() {
+  for (;;) {
+    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0) continue;
+    if (fds[1].revents != 0) return;
+    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    ++connections_;
+    workers_.emplace_back([this, fd] { serve(fd); });
+  }
+}
+
+void FakeApp::serve(int fd) {
+  std::string line;
+  FakeAnswer answer;
+  char buffer[65536];
+  bool gotLine = false;
+  for (;;) {
+    ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (count <= 0) break;
+    line.append(buffer, static_cast<std::size_t>(count));
+    auto end = line.find('\n');
+    if (end != std::string::npos) {
+      line.resize(end);
+      gotLine = true;
+      break;
+    }
+  }
+  if (gotLine) {
+    {
+      std::lock_guard lock(mutex_);
+      requests_.push_back(line);
+    }
+    answer = handler_(line);
+  }
+  if (answer.delay.count() > 0) std::this_thread::sleep_for(answer.delay);
+  std::size_t chunk = answer.chunkSize == 0 ? answer.bytes.size() : answer.chunkSize;
+  for (std::size_t at = 0; at < answer.bytes.size(); at += chunk) {
+    if (at > 0 && answer.chunkPause.count() > 0) std::this_thread::sleep_for(answer.chunkPause);
+    std::size_t size = std::min(chunk, answer.bytes.size() - at);
+    if (::send(fd, answer.bytes.data() + at, size, MSG_NOSIGNAL) < 0) break;
+  }
+  ::close(fd);
+}
+
+std::vector<std::string> FakeApp::requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+bool FakeApp::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (requests().size() >= count) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return requests().size() >= count;
+}
+
+}  // namespace mivet::test
