@@ -1,0 +1,143 @@
+#include "atomic_file.h"
+
+#include "unique_fd.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+#include <utility>
+
+namespace mivet {
+namespace {
+
+// Linux and macOS both stop at 40 links in one path lookup; do the same.
+constexpr int maxLinkHops = 40;
+
+[[noreturn]] void fail(const std::string& path, const std::string& what, int error) {
+  std::string message = "cannot write " + path + ": " + what;
+  if (error != 0) message += ": " + std::string(std::strerror(error));
+  throw std::runtime_error(message);
+}
+
+std::string directoryOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string baseNameOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows a chain of symbolic links at `path` to the file that finally holds
+// the content, which may not exist yet (a dangling link names where it goes).
+// Replacing that file keeps the user's links in place.
+std::string finalTarget(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop <= maxLinkHops; ++hop) {
+    struct stat info;
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
+    ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+    if (length < 0) fail(path, "cannot read the symbolic link " + current, errno);
+    target.resize(static_cast<std::size_t>(length));
+    current = target.starts_with('/') ? target : directoryOf(current) + "/" + target;
+  }
+  fail(path, "too many levels of symbolic links", ELOOP);
+}
+
+// A temporary file that is removed again unless it was renamed into place.
+struct TemporaryFile {
+  std::string path;
+  UniqueFd fd;
+  bool keep = false;
+
+  TemporaryFile() = default;
+  TemporaryFile(TemporaryFile&& other) noexcept
+      : path(std::exchange(other.path, {})), fd(std::move(other.fd)), keep(other.keep) {}
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    fd.reset();
+    if (!keep && !path.empty()) ::unlink(path.c_str());
+  }
+};
+
+// Created with O_EXCL under a random name, so nothing else's file is ever
+// opened, and with mode 0666 so the kernel applies the umask to a new file.
+TemporaryFile createTemporaryNextTo(const std::string& target, const std::string& reported) {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  const std::string prefix = directoryOf(target) + "/." + baseNameOf(target) + ".tmp-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    TemporaryFile temporary;
+    std::string candidate = prefix + std::to_string(random() % 1000000000000ULL);
+    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      temporary.path = candidate;
+      temporary.fd.reset(fd);
+      return temporary;
+    }
+    if (errno != EEXIST) {
+      fail(reported, "cannot create a temporary file in " + directoryOf(target), errno);
+    }
+  }
+  fail(reported, "cannot find a free temporary file name in " + directoryOf(target), EEXIST);
+}
+
+void writeAll(int fd, std::string_view content, const std::string& reported) {
+  while (!content.empty()) {
+    ssize_t written = ::write(fd, content.data(), content.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) fail(reported, "writing the temporary file failed", errno);
+    content.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+void flushToDisk(int fd, const std::string& reported) {
+#ifdef F_FULLFSYNC
+  // On macOS fsync only hands the data to the drive, whose cache may still
+  // lose it on power failure; F_FULLFSYNC asks the drive to flush as well.
+  // Some file systems (network, FAT) refuse it, and fsync is the best left then.
+  if (::fcntl(fd, F_FULLFSYNC) == 0) return;
+#endif
+  if (::fsync(fd) != 0) fail(reported, "flushing the temporary file failed", errno);
+}
+
+// Makes the rename itself durable; a directory that cannot be opened or
+// synced (some file systems refuse) does not undo the replacement.
+void flushDirectory(const std::string& directory) {
+  UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.valid()) ::fsync(fd.get());
+}
+
+}  // namespace
+
+void replaceFileAtomically(const std::string& path, std::string_view content) {
+  const std::string target = finalTarget(path);
+  struct stat old;
+  bool existed = ::stat(target.c_str(), &old) == 0;
+  if (existed && S_ISDIR(old.st_mode)) fail(path, "it is a directory", 0);
+
+  TemporaryFile temporary = createTemporaryNextTo(target, path);
+  writeAll(temporary.fd.get(), content, path);
+  if (existed && ::fchmod(temporary.fd.get(), old.st_mode & 07777) != 0) {
+    fail(path, "cannot copy the permission bits", errno);
+  }
+  flushToDisk(temporary.fd.get(), path);
+  if (::close(temporary.fd.release()) != 0) fail(path, "closing the temporary file failed", errno);
+  if (::rename(temporary.path.c_str(), target.c_str()) != 0) {
+    fail(path, "cannot move the temporary file into place", errno);
+  }
+  temporary.keep = true;
+  flushDirectory(directoryOf(target));
+}
+
+}  // namespace mivet

@@ -1,0 +1,161 @@
+#include "common/atomic_file.h"
+
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <stdexcept>
+
+namespace mivet {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+mode_t permissionBits(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
+}
+
+std::size_t entryCount(const std::string& directory) {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(directory)) ++count;
+  return count;
+}
+
+// The description of the error replaceFileAtomically throws, or "" when it did not throw.
+std::string replaceError(const std::string& path, std::string_view content) {
+  try {
+    replaceFileAtomically(path, content);
+  } catch (const std::runtime_error& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(AtomicFile, NewFileGetsContentAndUmaskDefault) {
+  TempDir dir;
+  mode_t previous = ::umask(022);
+  replaceFileAtomically(dir.file("new.json"), "{}\n");
+  ::umask(previous);
+  EXPECT_EQ(readFile(dir.file("new.json")), "{}\n");
+  EXPECT_EQ(permissionBits(dir.file("new.json")), 0644u);
+  EXPECT_EQ(entryCount(dir.path()), 1u);  // no temporary file left behind
+}
+
+TEST(AtomicFile, ReplacingKeepsPermissionBitsAndEmptiesToZeroBytes) {
+  TempDir dir;
+  writeFile(dir.file("secret.json"), "old content that is longer");
+  ::chmod(dir.file("secret.json").c_str(), 0600);
+  replaceFileAtomically(dir.file("secret.json"), "new");
+  EXPECT_EQ(readFile(dir.file("secret.json")), "new");
+  EXPECT_EQ(permissionBits(dir.file("secret.json")), 0600u);
+
+  ::chmod(dir.file("secret.json").c_str(), 0640);
+  replaceFileAtomically(dir.file("secret.json"), "");
+  EXPECT_TRUE(fs::exists(dir.file("secret.json")));
+  EXPECT_EQ(fs::file_size(dir.file("secret.json")), 0u);
+  EXPECT_EQ(permissionBits(dir.file("secret.json")), 0640u);
+}
+
+TEST(AtomicFile, SymbolicLinkChainStaysAndFinalTargetIsReplaced) {
+  TempDir dir;
+  writeFile(dir.file("dotfiles/config.toml"), "old");
+  // home/config.toml -> middle (relative) -> dotfiles/config.toml (relative to its own directory)
+  fs::create_directories(dir.file("home"));
+  fs::create_symlink("../dotfiles/config.toml", dir.file("home/middle"));
+  fs::create_symlink("middle", dir.file("home/config.toml"));
+
+  replaceFileAtomically(dir.file("home/config.toml"), "new");
+
+  EXPECT_TRUE(fs::is_symlink(dir.file("home/config.toml")));
+  EXPECT_EQ(fs::read_symlink(dir.file("home/config.toml")), "middle");
+  EXPECT_TRUE(fs::is_symlink(dir.file("home/middle")));
+  EXPECT_EQ(readFile(dir.file("dotfiles/config.toml")), "new");
+  EXPECT_EQ(entryCount(dir.file("dotfiles")), 1u);
+  EXPECT_EQ(entryCount(dir.file("home")), 2u);
+}
+
+TEST(AtomicFile, DanglingLinkCreatesItsTarget) {
+  TempDir dir;
+  fs::create_symlink(dir.file("real.json"), dir.file("link.json"));
+  replaceFileAtomically(dir.file("link.json"), "x");
+  EXPECT_TRUE(fs::is_symlink(dir.file("link.json")));
+  EXPECT_EQ(readFile(dir.file("real.json")), "x");
+}
+
+TEST(AtomicFile, LinkLoopFailsNamingTheFile) {
+  TempDir dir;
+  fs::create_symlink("b", dir.file("a"));
+  fs::create_symlink("a", dir.file("b"));
+  EXPECT_NE(replaceError(dir.file("a"), "x").find(dir.file("a")), std::string::npos);
+  EXPECT_TRUE(fs::is_symlink(dir.file("a")));
+}
+
+TEST(AtomicFile, FailuresNameTheFileAndLeaveNoTrace) {
+  TempDir dir;
+  // Missing directory.
+  std::string missing = dir.file("nowhere/config.json");
+  std::string error = replaceError(missing, "x");
+  EXPECT_NE(error.find(missing), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists(dir.file("nowhere")));
+
+  // A directory where the file should be.
+  fs::create_directories(dir.file("taken"));
+  error = replaceError(dir.file("taken"), "x");
+  EXPECT_NE(error.find(dir.file("taken")), std::string::npos) << error;
+  EXPECT_TRUE(fs::is_directory(dir.file("taken")));
+  EXPECT_EQ(entryCount(dir.path()), 1u);
+}
+
+TEST(AtomicFile, ReadOnlyDirectoryLeavesOldFileIntact) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+  TempDir dir;
+  writeFile(dir.file("ro/config.json"), "old");
+  ::chmod(dir.file("ro").c_str(), 0555);
+  std::string error = replaceError(dir.file("ro/config.json"), "new");
+  ::chmod(dir.file("ro").c_str(), 0755);
+  EXPECT_NE(error.find(dir.file("ro/config.json")), std::string::npos) << error;
+  EXPECT_EQ(readFile(dir.file("ro/config.json")), "old");
+  EXPECT_EQ(entryCount(dir.file("ro")), 1u);
+}
+
+// A file size limit makes the write itself fail, also for root.
+TEST(AtomicFile, FailedWriteRemovesTemporaryAndKeepsOldFile) {
+  TempDir dir;
+  writeFile(dir.file("config.json"), "old");
+  rlimit previous{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+  rlimit small = previous;
+  small.rlim_cur = 16;
+  auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::string error = replaceError(dir.file("config.json"), std::string(100, 'n'));
+  ::setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, previousHandler);
+
+  EXPECT_NE(error.find(dir.file("config.json")), std::string::npos) << error;
+  EXPECT_EQ(readFile(dir.file("config.json")), "old");
+  EXPECT_EQ(entryCount(dir.path()), 1u);
+}
+
+TEST(AtomicFile, LargeContentArrivesWhole) {
+  TempDir dir;
+  std::string content(8 * 1024 * 1024 + 7, 'a');
+  for (std::size_t i = 0; i < content.size(); i += 4093)
+    content[i] = static_cast<char>('0' + i % 10);
+  replaceFileAtomically(dir.file("big"), content);
+  EXPECT_EQ(readFile(dir.file("big")), content);
+}
+
+}  // namespace
+}  // namespace mivet
