@@ -1,0 +1,57 @@
+#include "app_sim/state_file.h"
+
+#include "app_sim/task_json.h"
+#include "common/atomic_file.h"
+#include "common/file_io.h"
+#include "common/json_reader.h"
+#include "common/json_writer.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace mivet::sim {
+
+TaskStore loadTasks(const std::string& path, Instant now) {
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) return TaskStore{};
+  auto content = readWholeFile(path);
+  if (!content) throw std::runtime_error("cannot read the state file " + path);
+  auto document = parseJsonDocument(*content);
+  simdjson::dom::array items;
+  if (!document || document->root.at_key("tasks").get_array().get(items) != simdjson::SUCCESS) {
+    throw std::runtime_error("the state file " + path + " holds no \"tasks\" array");
+  }
+  std::vector<Task> tasks;
+  for (simdjson::dom::element item : items) {
+    simdjson::dom::object object;
+    if (item.get_object().get(object) != simdjson::SUCCESS) {
+      throw std::runtime_error("the state file " + path + " holds a task that is not an object");
+    }
+    tasks.push_back(readTask(object, now));
+  }
+  return TaskStore(std::move(tasks));
+}
+
+void saveTasks(const std::string& path, const TaskStore& store) {
+  std::string text;
+  JsonWriter writer(text, JsonStyle{.pretty = true, .escapeSlashes = false});
+  writer.beginObject();
+  writer.key("tasks");
+  writer.beginArray();
+  for (const Task& task : store.tasks()) writeTask(writer, task);
+  writer.endArray();
+  writer.endObject();
+  if (writer.failed()) throw std::runtime_error("the task list holds text that is not UTF-8");
+  text += '\n';
+
+  auto directory = std::filesystem::path(path).parent_path();
+  std::error_code error;
+  if (!directory.empty()) std::filesystem::create_directories(directory, error);
+  if (error) {
+    throw std::runtime_error("cannot create " + directory.string() + ": " + error.message());
+  }
+  replaceFileAtomically(path, text);
+}
+
+}  // namespace mivet::sim
