@@ -1,11 +1,45 @@
 #include "json_reader.h"
 
+#include <algorithm>
+
 namespace mivet {
+namespace {
+
+// The deepest nesting of arrays and objects in valid JSON text.
+std::size_t containerDepth(std::string_view text) {
+  std::size_t depth = 0, deepest = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      else if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      deepest = std::max(deepest, ++depth);
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
+// The parser counts a value inside the innermost container as one more
+// level, but not an empty innermost container; it is given one level of slack
+// and the exact container depth is checked here, only when the text has
+// enough brackets to reach it.
+bool withinDepthLimit(std::string_view text) {
+  auto brackets = std::count_if(text.begin(), text.end(), [](char c) { return c == '[' || c == '{'; });
+  return static_cast<std::size_t>(brackets) <= maxJsonDepth || containerDepth(text) <= maxJsonDepth;
+}
+
+}  // namespace
 
 std::unique_ptr<simdjson::dom::parser> newJsonParser() {
   auto parser = std::make_unique<simdjson::dom::parser>();
   // Capacity grows on demand; the depth limit set here is kept when it does.
-  std::ignore = parser->allocate(4096, maxJsonDepth);
+  std::ignore = parser->allocate(4096, maxJsonDepth + 1);
   return parser;
 }
 
@@ -13,6 +47,7 @@ std::optional<simdjson::dom::object> parseJsonObject(simdjson::dom::parser& pars
                                                      std::string_view text) {
   simdjson::dom::element root;
   if (parser.parse(text.data(), text.size()).get(root) != simdjson::SUCCESS) return std::nullopt;
+  if (!withinDepthLimit(text)) return std::nullopt;
   simdjson::dom::object object;
   if (root.get_object().get(object) != simdjson::SUCCESS) return std::nullopt;
   return object;

@@ -9,11 +9,13 @@
 
 namespace mivet {
 
-// Documents nested deeper than this are rejected as invalid JSON.
+// Documents whose arrays and objects nest deeper than this are rejected as
+// invalid JSON.
 inline constexpr std::size_t maxJsonDepth = 512;
 
-// A parser that enforces maxJsonDepth. Reuse one across many documents on a
-// hot path; elements it returns stay valid until its next parse.
+// A parser for parseJsonObject, which enforces maxJsonDepth. Reuse one across
+// many documents on a hot path; elements it returns stay valid until its next
+// parse.
 std::unique_ptr<simdjson::dom::parser> newJsonParser();
 
 // Parses `text` strictly (valid UTF-8, one value, nothing but white space

@@ -75,8 +75,15 @@ TEST(JsonReaderTest, AcceptsDepth512AndRejectsDeeper) {
   auto nested = [](std::size_t depth) {
     return "{\"a\":" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
   };
+  auto holding = [](std::size_t depth, std::string_view inner) {
+    return "{\"a\":" + std::string(depth - 1, '[') + std::string(inner) + std::string(depth - 1, ']') + "}";
+  };
   EXPECT_TRUE(parseJsonObject(*parser, nested(512)));
   EXPECT_FALSE(parseJsonObject(*parser, nested(513)));
+  EXPECT_TRUE(parseJsonObject(*parser, holding(512, "7")));
+  EXPECT_TRUE(parseJsonObject(*parser, holding(512, "\"[[[{\"")));
+  EXPECT_FALSE(parseJsonObject(*parser, holding(512, "{}")));
+  EXPECT_FALSE(parseJsonObject(*parser, holding(513, "7")));
   EXPECT_FALSE(parseJsonObject(*parser, nested(100000)));
   // The limit survives the parser growing for a larger document.
   std::string big = "{\"pad\":\"" + std::string(1 << 20, 'x') + "\",\"d\":" +

@@ -1,1 +1,179 @@
+#include "mcp/app_connection/ipc_client.h"
+
 #include <gtest/gtest.h>
+
+#include <regex>
+
+#include "common/json_reader.h"
+#include "common/json_writer.h"
+#include "tests/support/fake_app.h"
+#include "tests/support/temp_dir.h"
+
+namespace mivet::mcp {
+namespace {
+
+using test::FakeAnswer;
+using test::lineAnswer;
+
+std::string resultJson(const IPCResult& result) {
+  std::string out;
+  if (result.result) JsonWriter(out).element(*result.result);
+  return out;
+}
+
+class IpcClientTest : public ::testing::Test {
+ protected:
+  IPCResult send(std::string_view method = "tasks_list", std::string_view params = "{}") {
+    auto document = parseJsonDocument(params);
+    return connectAndSendIPC(socketPath(), method, document->root);
+  }
+  IPCResult answeredWith(FakeAnswer answer) {
+    test::FakeApp app(socketPath(), [&](const std::string&) { return answer; });
+    return send();
+  }
+  std::string socketPath() const { return dir.file("app.sock"); }
+
+  test::TempDir dir;
+};
+
+TEST_F(IpcClientTest, RequestIsOneLineWithIdMethodAndParams) {
+  test::FakeApp app(socketPath(), [](const std::string&) { return lineAnswer(R"({"ok":true})"); });
+  send("tasks_add", R"({"title":"a/b","n":[1,2.5]})");
+  send("tasks_add", "{}");
+  ASSERT_EQ(app.requests().size(), 2u);
+  auto first = parseJsonDocument(app.requests()[0]);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->root.size(), 3u);
+  EXPECT_EQ(stringMember(first->root, "method"), "tasks_add");
+  std::string id(*stringMember(first->root, "id"));
+  EXPECT_TRUE(std::regex_match(
+      id, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")));
+  EXPECT_NE(app.requests()[0].find(R"("params":{"title":"a\/b","n":[1,2.5]})"), std::string::npos);
+  EXPECT_NE(*stringMember(parseJsonDocument(app.requests()[1])->root, "id"), id);
+}
+
+TEST_F(IpcClientTest, ReadsOkResultAndErrorIndependently) {
+  auto all = answeredWith(lineAnswer(R"({"ok":true,"result":{"a":1},"error":"e","x":0})"));
+  EXPECT_TRUE(all.ok);
+  EXPECT_EQ(resultJson(all), R"({"a":1})");
+  EXPECT_EQ(all.error, "e");
+
+  auto stringOk = answeredWith(lineAnswer(R"({"ok":"true","result":1})"));
+  EXPECT_FALSE(stringOk.ok);
+  EXPECT_EQ(resultJson(stringOk), "1");
+  EXPECT_EQ(stringOk.error, std::nullopt);
+
+  auto numberError = answeredWith(lineAnswer(R"({"ok":false,"error":42})"));
+  EXPECT_FALSE(numberError.ok);
+  EXPECT_EQ(numberError.error, std::nullopt);
+
+  auto nullResult = answeredWith(lineAnswer(R"({"ok":true,"result":null})"));
+  EXPECT_TRUE(nullResult.ok);
+  EXPECT_EQ(resultJson(nullResult), "null");
+
+  auto empty = answeredWith(lineAnswer("{}"));
+  EXPECT_FALSE(empty.ok);
+  EXPECT_FALSE(empty.result);
+  EXPECT_FALSE(empty.error);
+}
+
+TEST_F(IpcClientTest, UnusableAnswersAreReadFailures) {
+  for (const auto& bytes : {"[]\n", "true\n", "\n", "{\"ok\":true}", "{\"ok\":tr\n", ""}) {
+    auto result = answeredWith(FakeAnswer{bytes});
+    EXPECT_FALSE(result.ok) << bytes;
+    EXPECT_EQ(result.error, "ipc_read_failed") << bytes;
+  }
+}
+
+TEST_F(IpcClientTest, AnswerInPiecesIsReassembledAndTrailingBytesIgnored) {
+  std::string title(5000, 't');
+  auto result = answeredWith(FakeAnswer{R"({"ok":true,"result":{"title":")" + title + "\"}}\nnoise",
+                                        std::chrono::milliseconds(0), 1800,
+                                        std::chrono::milliseconds(20)});
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(resultJson(result), R"({"title":")" + title + "\"}");
+}
+
+TEST_F(IpcClientTest, ConnectionFailureCodes) {
+  EXPECT_EQ(send().error, "mivet_app_not_running");
+  std::string longPath = dir.path() + "/" + std::string(104 - dir.path().size(), 'p');
+  ASSERT_EQ(longPath.size(), 105u);
+  auto document = parseJsonDocument("{}");
+  EXPECT_EQ(connectAndSendIPC(longPath.substr(0, 104), "m", document->root).error,
+            "socket_path_too_long");
+}
+
+struct RetryProbe {
+  int launches = 0;
+  int pauses = 0;
+};
+
+IPCResult sendWithRetry(const SocketConfig& config, RetryProbe& probe,
+                        const std::function<void(int)>& onPause = [](int) {}) {
+  auto document = parseJsonDocument("{}");
+  return sendIPC(config, "tasks_list", document->root, [&] { ++probe.launches; },
+                 [&](unsigned microseconds) {
+                   EXPECT_EQ(microseconds, 150000u);
+                   onPause(++probe.pauses);
+                 });
+}
+
+TEST_F(IpcClientTest, ExplicitSocketIsNeverLaunched) {
+  RetryProbe probe;
+  auto result = sendWithRetry({socketPath(), false}, probe);
+  EXPECT_EQ(result.error, "mivet_app_not_running");
+  EXPECT_EQ(probe.launches, 0);
+  EXPECT_EQ(probe.pauses, 0);
+}
+
+TEST_F(IpcClientTest, DefaultSocketLaunchesOnceAndGivesUpAfterThirtyRetries) {
+  RetryProbe probe;
+  auto result = sendWithRetry({socketPath(), true}, probe);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.error, "Mivet.app is not running. Open Mivet on your Mac and try again.");
+  EXPECT_EQ(probe.launches, 1);
+  EXPECT_EQ(probe.pauses, 30);
+}
+
+TEST_F(IpcClientTest, RetriesStopAtTheFirstAnswerAfterTheLaunch) {
+  RetryProbe probe;
+  std::unique_ptr<test::FakeApp> app;
+  auto result = sendWithRetry({socketPath(), true}, probe, [&](int pause) {
+    if (pause == 7) {
+      app = std::make_unique<test::FakeApp>(
+          socketPath(), [](const std::string&) { return lineAnswer(R"({"ok":true,"result":[1]})"); });
+    }
+  });
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(resultJson(result), "[1]");
+  EXPECT_EQ(probe.launches, 1);
+  EXPECT_EQ(probe.pauses, 7);
+  EXPECT_EQ(app->connections(), 1);
+}
+
+TEST_F(IpcClientTest, AnAnswerOfNotRunningCountsAsNotRunning) {
+  test::FakeApp app(socketPath(), [](const std::string&) {
+    return lineAnswer(R"({"ok":false,"error":"mivet_app_not_running"})");
+  });
+  RetryProbe probe;
+  EXPECT_EQ(sendWithRetry({socketPath(), false}, probe).error, "mivet_app_not_running");
+  EXPECT_EQ(app.connections(), 1);
+  auto result = sendWithRetry({socketPath(), true}, probe);
+  EXPECT_EQ(result.error, appNeverAnsweredMessage);
+  EXPECT_EQ(app.connections(), 1 + 31);
+}
+
+TEST_F(IpcClientTest, OtherFailuresDuringRetriesEndThemAtOnce) {
+  RetryProbe probe;
+  std::unique_ptr<test::FakeApp> app;
+  auto result = sendWithRetry({socketPath(), true}, probe, [&](int pause) {
+    if (pause == 2) {
+      app = std::make_unique<test::FakeApp>(socketPath(), [](const std::string&) { return FakeAnswer{""}; });
+    }
+  });
+  EXPECT_EQ(result.error, "ipc_read_failed");
+  EXPECT_EQ(probe.pauses, 2);
+}
+
+}  // namespace
+}  // namespace mivet::mcp
