@@ -19,7 +19,17 @@ struct ProcessResult {
 struct ProcessOptions {
   std::vector<std::string> env;  // "NAME=value" entries added to (or replacing in) ours
   std::string workingDirectory;  // empty: ours
+  // Start the child with every signal at its default action, as a shell or a
+  // browser would, rather than inheriting the SIGPIPE that this process ignores.
+  bool defaultSignals = false;
 };
+
+// Options that only add environment entries.
+inline ProcessOptions withEnvironment(std::vector<std::string> env) {
+  ProcessOptions options;
+  options.env = std::move(env);
+  return options;
+}
 
 // Runs `argv`, feeds it `input` and closes its stdin, collects stdout and
 // stderr until it exits.
