@@ -1,0 +1,15 @@
+#pragma once
+
+#include <simdjson.h>
+
+#include <string>
+#include <string_view>
+
+namespace mivet::bridge {
+
+// Replaces the content of `line` with the request {"id","method","params"}
+// as compact JSON followed by one LF, with a new upper-case UUID as "id".
+// False when the request cannot be serialised (then `line` must not be sent).
+bool buildRequestLine(std::string& line, std::string_view method, simdjson::dom::object params);
+
+}  // namespace mivet::bridge
