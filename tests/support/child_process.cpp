@@ -53,8 +53,17 @@ pid_t spawn(const std::vector<std::string>& argv, const ProcessOptions& options,
   std::vector<std::string> env = mergedEnvironment(options.env);
   auto argp = pointers(args);
   auto envp = pointers(env);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  if (options.defaultSignals) {
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  }
   pid_t pid = -1;
-  int rc = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argp.data(), envp.data());
+  int rc = posix_spawn(&pid, args[0].c_str(), &actions, &attributes, argp.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   ::close(inPipe[0]);
   ::close(outPipe[1]);
