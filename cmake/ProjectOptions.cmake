@@ -9,7 +9,11 @@ target_compile_definitions(mivet_warnings INTERFACE
   $<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
 
 add_library(mivet_sanitizers INTERFACE)
-if(MIVET_SANITIZE)
+if(MIVET_FUZZ)
+  # Coverage for the fuzzers on every project target; the fuzzers link the runtime.
+  target_compile_options(mivet_sanitizers INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+if(MIVET_SANITIZE OR MIVET_FUZZ)
   target_compile_options(mivet_sanitizers INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(mivet_sanitizers INTERFACE -fsanitize=address,undefined)

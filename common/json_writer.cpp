@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <utility>
 
 #include "unicode_text.h"
@@ -81,7 +82,19 @@ void JsonWriter::number(std::uint64_t value) {
 
 void JsonWriter::number(double value) {
   beforeValue();
-  appendNumber(out_, value);  // shortest text that reads back the same; 1.0 is "1"
+  // "-0" would read back as the integer 0 and lose the sign.
+  if (value == 0 && std::signbit(value)) {
+    out_ += "-0.0";
+    return;
+  }
+  // The shortest text that reads back the same; 1.0 is "1". Integral values
+  // too large for a 64-bit integer keep an exponent, or a reader would take
+  // them for an integer it cannot hold.
+  char buffer[32];
+  auto written = std::fabs(value) >= 1e18
+                     ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific)
+                     : std::to_chars(buffer, buffer + sizeof buffer, value);
+  out_.append(buffer, written.ptr);
 }
 
 void JsonWriter::boolean(bool value) {

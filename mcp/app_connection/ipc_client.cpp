@@ -37,7 +37,13 @@ std::optional<std::string> requestLine(std::string_view method, simdjson::dom::o
   return line;
 }
 
-IPCResult readAnswer(std::string_view line) {
+bool appNotRunning(const IPCResult& result) {
+  return !result.ok && result.error && *result.error == appNotRunningCode;
+}
+
+}  // namespace
+
+IPCResult parseIPCAnswer(std::string_view line) {
   auto parser = std::shared_ptr<simdjson::dom::parser>(newJsonParser());
   auto answer = parseJsonObject(*parser, line);
   if (!answer) return failure("ipc_read_failed");
@@ -51,12 +57,6 @@ IPCResult readAnswer(std::string_view line) {
   return result;
 }
 
-bool appNotRunning(const IPCResult& result) {
-  return !result.ok && result.error && *result.error == appNotRunningCode;
-}
-
-}  // namespace
-
 IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view method,
                             simdjson::dom::object params) {
   auto connection = connectToAppSocket(socketPath, ipcTimeoutSeconds);
@@ -67,7 +67,7 @@ IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view meth
   if (!request) return failure("encode_failed");
   auto line = exchangeLine(std::get<UniqueFd>(connection).get(), *request);
   if (!line) return failure("ipc_read_failed");
-  return readAnswer(*line);
+  return parseIPCAnswer(*line);
 }
 
 IPCResult sendIPC(const SocketConfig& config, std::string_view method,

@@ -33,6 +33,11 @@ inline constexpr std::string_view appNeverAnsweredMessage =
 IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view method,
                             simdjson::dom::object params);
 
+// Reads one response line of the application: ok only for "ok" true, the
+// "result" whatever its type, the "error" when it is a string. A line that is
+// not a JSON object gives the failure "ipc_read_failed".
+IPCResult parseIPCAnswer(std::string_view line);
+
 using AppLauncher = std::function<void()>;
 using Pause = std::function<void(unsigned microseconds)>;
 

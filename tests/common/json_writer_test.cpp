@@ -39,6 +39,10 @@ TEST(JsonWriterTest, NumbersUseTheShortestFormThatReadsBack) {
                     compactStyle),
             "[1,-0.5,0.1,1e+300,12345678901234567,18446744073709551615,-9223372036854775808]");
   EXPECT_EQ(rewrite("[0.30000000000000004, 2.5e-8]", compactStyle), "[0.30000000000000004,2.5e-08]");
+  EXPECT_EQ(rewrite("[1234567345678456789384.291, 1e18, 999999999999999900.0]", compactStyle),
+            "[1.2345673456784567e+21,1e+18,999999999999999872]");
+  // Negative zero keeps its sign when read back.
+  EXPECT_EQ(rewrite("[-0.0,-0,0.0]", compactStyle), "[-0.0,0,0]");
 }
 
 TEST(JsonWriterTest, SortsKeysByCodePointAtEveryDepth) {

@@ -1,0 +1,37 @@
+// Whatever the reader accepts, the writer writes in every style so that
+// reading it back gives the same document.
+#include <cstdlib>
+#include <string>
+
+#include "common/json_reader.h"
+#include "common/json_writer.h"
+
+namespace {
+
+std::string canonical(simdjson::dom::element root) {
+  std::string out;
+  mivet::JsonWriter writer(out, mivet::sortedStyle);
+  writer.element(root);
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  auto parser = mivet::newJsonParser();
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  if (!mivet::parseJsonObject(*parser, text)) return 0;
+  simdjson::dom::element root = parser->parse(text.data(), text.size()).value_unsafe();
+  std::string expected = canonical(root);
+  for (auto style : {mivet::compactStyle, mivet::sortedStyle, mivet::prettySortedStyle,
+                     mivet::configFileStyle}) {
+    std::string written;
+    mivet::JsonWriter writer(written, style);
+    writer.element(root);
+    if (writer.failed()) std::abort();
+    auto again = mivet::newJsonParser();
+    if (!mivet::parseJsonObject(*again, written)) std::abort();
+    if (canonical(again->parse(written).value_unsafe()) != expected) std::abort();
+  }
+  return 0;
+}
