@@ -1,0 +1,296 @@
+// Runs the built mivet-mcp with a temporary HOME and checks what it prints,
+// its exit status and every file it leaves, byte for byte.
+#include "common/json_reader.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <toml++/toml.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+
+namespace mivet::mcp {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ProcessResult;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+const std::string usage =
+    "mivet-mcp \u2014 Model Context Protocol (MCP) stdio server for Mivet\n"
+    "\n"
+    "Usage:\n"
+    "  mivet-mcp                             Run stdio MCP server (used by Claude Code, Codex, "
+    "Antigravity)\n"
+    "  mivet-mcp --socket <path>             Connect to a custom Mivet IPC Unix socket\n"
+    "  mivet-mcp --install [target]          Register Mivet MCP in: all (default), claude, codex, "
+    "antigravity\n"
+    "  mivet-mcp --uninstall [target]        Remove Mivet MCP from: all (default), claude, codex, "
+    "antigravity\n"
+    "  mivet-mcp --status                    Print connection status JSON for Claude Code, Codex, "
+    "Antigravity\n";
+
+struct Home {
+  TempDir dir;
+  std::string h = fs::canonical(dir.path());
+  std::string claude = h + "/.claude.json";
+  std::string codex = h + "/.codex/config.toml";
+  std::string gemini = h + "/.gemini/config/mcp_config.json";
+  std::string stable = h + "/Library/Application Support/Mivet/bin/mivet-mcp";
+
+  ProcessResult run(std::vector<std::string> arguments) const {
+    arguments.insert(arguments.begin(), MIVET_MCP_BINARY);
+    return test::runProcess(arguments, "", {.env = {"HOME=" + h}, .workingDirectory = h});
+  }
+  // Runs a shell command line with HOME set, e.g. to start the program by its bare name.
+  ProcessResult shell(const std::string& script, const std::string& path = "") const {
+    std::vector<std::string> env{"HOME=" + h};
+    if (!path.empty()) env.push_back("PATH=" + path);
+    return test::runProcess({"/bin/sh", "-c", script, MIVET_MCP_BINARY}, "",
+                            {.env = env, .workingDirectory = h});
+  }
+  // Every entry under the home directory with its content or link target.
+  std::map<std::string, std::string> snapshot() const {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(h)) {
+      const std::string& path = entry.path().native();
+      if (entry.is_symlink()) {
+        entries[path] = "-> " + fs::read_symlink(path).native();
+      } else if (entry.is_regular_file()) {
+        entries[path] = readFile(path);
+      } else {
+        entries[path] = "<dir>";
+      }
+    }
+    return entries;
+  }
+};
+
+std::string jsonWithEntry(const std::string& command) {
+  return "{\n  \"mcpServers\" : {\n    \"mivet\" : {\n      \"args\" : [],\n      \"command\" : "
+         "\"" +
+         command + "\"\n    }\n  }\n}\n";
+}
+
+std::string codexWithEntry(const std::string& command) {
+  return "[mcp_servers.mivet]\ncommand = \"" + command + "\"\nargs = []\n";
+}
+
+void expectToml(const std::string& path) {
+  try {
+    std::ignore = toml::parse(readFile(path));
+  } catch (const toml::parse_error& error) {
+    ADD_FAILURE() << path << ": " << error.description();
+  }
+}
+
+TEST(CommandLine, HelpAnywhereWinsAndChangesNothing) {
+  Home home;
+  for (std::vector<std::string> arguments : {std::vector<std::string>{"--help"},
+                                             {"--install", "-h"},
+                                             {"--status", "--help"},
+                                             {"x", "--uninstall", "-h", "--install"}}) {
+    ProcessResult result = home.run(arguments);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out, usage);
+    EXPECT_EQ(result.err, "");
+  }
+  EXPECT_TRUE(home.snapshot().empty());
+}
+
+TEST(CommandLine, InstallAllThenStatusThenUninstallAll) {
+  Home home;
+  ProcessResult install = home.run({"--install"});
+  EXPECT_EQ(install.exitStatus, 0);
+  EXPECT_EQ(install.err, "");
+  EXPECT_EQ(install.out, "Installed Mivet MCP -> Claude Code (" + home.claude +
+                             ")\nInstalled Mivet MCP -> Codex (" + home.codex +
+                             ")\nInstalled Mivet MCP -> Antigravity (" + home.gemini + ")\n");
+  EXPECT_EQ(readFile(home.claude), jsonWithEntry(home.stable));
+  EXPECT_EQ(readFile(home.gemini), jsonWithEntry(home.stable));
+  EXPECT_EQ(readFile(home.codex), codexWithEntry(home.stable));
+  EXPECT_TRUE(parseJsonDocument(readFile(home.claude)));
+  expectToml(home.codex);
+  ASSERT_TRUE(fs::is_symlink(home.stable));
+  EXPECT_EQ(fs::read_symlink(home.stable), fs::canonical(MIVET_MCP_BINARY));
+
+  auto before = home.snapshot();
+  ProcessResult status = home.run({"--status", "--install", "claude"});
+  EXPECT_EQ(status.exitStatus, 0);
+  EXPECT_EQ(home.run({"--status"}).out, status.out);
+  EXPECT_EQ(home.snapshot(), before);
+  auto document = parseJsonDocument(status.out);
+  ASSERT_TRUE(document) << status.out;
+  for (const char* client : {"antigravity", "claude", "codex"}) {
+    EXPECT_TRUE(objectMember(document->root, client)->at_key("connected").get_bool().value());
+  }
+  EXPECT_NE(status.out.find("\"command\" : \"\\/"), std::string::npos) << status.out;
+  EXPECT_EQ(status.out.back(), '\n');
+
+  ProcessResult uninstall = home.run({"--uninstall"});
+  EXPECT_EQ(uninstall.exitStatus, 0);
+  EXPECT_EQ(uninstall.out, "Removed Mivet MCP (all)\n");
+  EXPECT_EQ(readFile(home.claude), "{\n  \"mcpServers\" : {}\n}\n");
+  EXPECT_EQ(readFile(home.gemini), "{\n  \"mcpServers\" : {}\n}\n");
+  EXPECT_TRUE(fs::exists(home.codex));
+  EXPECT_EQ(readFile(home.codex), "");
+  EXPECT_TRUE(fs::is_symlink(home.stable));  // the uninstall leaves the link
+}
+
+TEST(CommandLine, StatusIsTheSameTwiceAndWritesNothing) {
+  Home home;
+  ProcessResult first = home.run({"--status"});
+  ProcessResult second = home.run({"--status"});
+  EXPECT_EQ(first.exitStatus, 0);
+  EXPECT_EQ(first.err, "");
+  EXPECT_EQ(first.out, second.out);
+  EXPECT_TRUE(home.snapshot().empty());  // not even the stable link
+  EXPECT_TRUE(parseJsonDocument(first.out));
+}
+
+TEST(CommandLine, TargetRuleAndOptionPrecedence) {
+  struct Case {
+    std::vector<std::string> arguments;
+    bool claude, codex, gemini;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"--uninstall", "codex", "--install"}, true, true, true},
+           {{"--install", "--socket", "/tmp/x.sock"}, true, true, true},
+           {{"--install", "CLAUDE"}, true, false, false},
+           {{"--install", "cOdEx"}, false, true, false},
+           {{"--install", "AGY"}, false, false, true},
+           {{"--install", "claude", "--install", "codex"}, true, false, false},
+       }) {
+    Home home;
+    ProcessResult result = home.run(c.arguments);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(fs::exists(home.claude), c.claude) << c.arguments[0] << " " << c.arguments[1];
+    EXPECT_EQ(fs::exists(home.codex), c.codex) << c.arguments[0] << " " << c.arguments[1];
+    EXPECT_EQ(fs::exists(home.gemini), c.gemini) << c.arguments[0] << " " << c.arguments[1];
+  }
+}
+
+TEST(CommandLine, TargetThatNamesNoClient) {
+  Home home;
+  ProcessResult install = home.run({"--install", "Gemini"});
+  EXPECT_EQ(install.exitStatus, 0);
+  EXPECT_EQ(install.out, "");
+  EXPECT_FALSE(fs::exists(home.claude));
+  EXPECT_FALSE(fs::exists(home.h + "/.codex"));
+  EXPECT_FALSE(fs::exists(home.h + "/.gemini"));
+  EXPECT_TRUE(fs::is_symlink(home.stable));
+
+  writeFile(home.claude, jsonWithEntry("/x"));
+  auto before = home.snapshot();
+  ProcessResult uninstall = home.run({"--uninstall", "ÉCLAIR"});
+  EXPECT_EQ(uninstall.exitStatus, 0);
+  EXPECT_EQ(uninstall.out, "Removed Mivet MCP (éclair)\n");
+  EXPECT_EQ(home.snapshot(), before);
+}
+
+TEST(CommandLine, OptionInAnotherCaseStartsTheServer) {
+  Home home;
+  ProcessResult result = home.run({"--Install", "--STATUS", "-H"});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.out, "");  // the server read an empty input and ended
+  EXPECT_TRUE(home.snapshot().empty());
+}
+
+TEST(CommandLine, FailedInstallReportsOneLineAndKeepsEarlierFiles) {
+  Home home;
+  writeFile(home.h + "/.codex", "a plain file");
+  ProcessResult result = home.run({"--install"});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_TRUE(result.err.starts_with("Install failed: ")) << result.err;
+  EXPECT_NE(result.err.find(home.h + "/.codex"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find('\n'), result.err.size() - 1);
+  EXPECT_EQ(readFile(home.claude), jsonWithEntry(home.stable));  // written before the failure
+  EXPECT_FALSE(fs::exists(home.h + "/.gemini"));                 // never reached
+  EXPECT_EQ(readFile(home.h + "/.codex"), "a plain file");
+}
+
+TEST(CommandLine, UnusableConfigurationFileIsLeftAsItWas) {
+  Home home;
+  std::string commented = "// my settings\n{\"theme\": \"dark\"}\n";
+  writeFile(home.claude, commented);
+  ProcessResult result = home.run({"--install"});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_TRUE(result.err.starts_with("Install failed: " + home.claude)) << result.err;
+  EXPECT_EQ(readFile(home.claude), commented);
+  EXPECT_FALSE(fs::exists(home.h + "/.codex"));
+
+  std::string crlf = "[mcp_servers.mivet]\r\ncommand = \"/old\"\r\n";
+  writeFile(home.codex, crlf);
+  result = home.run({"--install", "codex"});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.err.find("invalid TOML"), std::string::npos) << result.err;
+  EXPECT_EQ(readFile(home.codex), crlf);
+}
+
+// A file size limit of zero makes every write fail, also for root.
+TEST(CommandLine, FailedUninstallStopsAtTheFirstFile) {
+  Home home;
+  writeFile(home.claude, jsonWithEntry("/x"));
+  writeFile(home.codex, codexWithEntry("/x"));
+  auto before = home.snapshot();
+  ProcessResult result = home.shell("trap '' XFSZ; ulimit -f 0; exec \"$0\" --uninstall");
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_TRUE(result.err.starts_with("Uninstall failed: cannot write " + home.claude))
+      << result.err;
+  EXPECT_EQ(home.snapshot(), before);
+}
+
+TEST(CommandLine, ReadOnlyDirectoryFailsTheInstall) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+  Home home;
+  fs::create_directories(home.h + "/.codex");
+  fs::permissions(home.h + "/.codex", fs::perms::owner_read | fs::perms::owner_exec);
+  ProcessResult result = home.run({"--install", "codex"});
+  fs::permissions(home.h + "/.codex", fs::perms::owner_all);
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_TRUE(result.err.starts_with("Install failed: cannot write " + home.codex)) << result.err;
+  EXPECT_FALSE(fs::exists(home.codex));
+}
+
+TEST(CommandLine, EveryAntigravityFileIsReportedInOrder) {
+  Home home;
+  std::string providers = home.h + "/.t3/userdata/providers/antigravity";
+  fs::create_directories(home.h + "/.gemini/antigravity");
+  fs::create_directories(providers + "/b/config");
+  fs::create_directories(providers + "/B/config");
+  ProcessResult result = home.run({"--install", "antigravity"});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.out, "Installed Mivet MCP -> Antigravity (" + home.gemini +
+                            ")\nInstalled Mivet MCP -> Antigravity (" + home.h +
+                            "/.gemini/antigravity/mcp_config.json)\n"
+                            "Installed Mivet MCP -> Antigravity (" +
+                            providers +
+                            "/B/config/mcp_config.json)\n"
+                            "Installed Mivet MCP -> Antigravity (" +
+                            providers + "/b/config/mcp_config.json)\n");
+  EXPECT_EQ(readFile(providers + "/b/config/mcp_config.json"), jsonWithEntry(home.stable));
+}
+
+// A shell runs an installed program with just its name as argument 0.
+TEST(CommandLine, BareNameStartedThroughPathRegistersTheStableLink) {
+  Home home;
+  fs::create_directories(home.h + "/tools");
+  fs::create_symlink(MIVET_MCP_BINARY, home.h + "/tools/mivet-mcp");
+  fs::create_directories(home.h + "/elsewhere");
+  ProcessResult result = home.shell("cd elsewhere && exec mivet-mcp --install claude",
+                                    home.h + "/tools:/usr/bin:/bin");
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(readFile(home.claude), jsonWithEntry(home.stable));
+  ASSERT_TRUE(fs::is_symlink(home.stable));
+  EXPECT_EQ(fs::read_symlink(home.stable), fs::canonical(MIVET_MCP_BINARY));
+}
+
+}  // namespace
+}  // namespace mivet::mcp

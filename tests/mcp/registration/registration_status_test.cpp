@@ -1,0 +1,110 @@
+#include "mcp/registration/registration_status.h"
+
+#include "common/json_reader.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace mivet::mcp {
+namespace {
+
+using test::TempDir;
+using test::writeFile;
+
+std::string escapedSlashes(const std::string& path) {
+  std::string escaped;
+  for (char c : path) escaped += c == '/' ? std::string("\\/") : std::string(1, c);
+  return escaped;
+}
+
+struct StatusHome {
+  TempDir dir;
+  std::string claude = dir.file(".claude.json");
+  std::string codex = dir.file(".codex/config.toml");
+  std::vector<std::string> antigravity{dir.file("g1.json"), dir.file("g2.json")};
+
+  std::string status() const {
+    return registrationStatusJson(dir.path(), claude, codex, antigravity).value_or("<none>");
+  }
+  // "connected" of one client, read back with the project's reader.
+  bool connected(std::string_view client) const {
+    std::string text = status();
+    auto document = parseJsonDocument(text);
+    EXPECT_TRUE(document) << text;
+    if (!document) return false;
+    return objectMember(document->root, client)->at_key("connected").get_bool().value();
+  }
+};
+
+TEST(RegistrationStatus, NothingRegisteredStillNamesEveryPathWithEscapedSlashes) {
+  StatusHome home;
+  std::string h = escapedSlashes(home.dir.path());
+  EXPECT_EQ(home.status(),
+            "{\n"
+            "  \"antigravity\" : {\n"
+            "    \"connected\" : false,\n"
+            "    \"paths\" : [\n"
+            "      \"" +
+                h +
+                "\\/g1.json\",\n"
+                "      \"" +
+                h +
+                "\\/g2.json\"\n"
+                "    ]\n"
+                "  },\n"
+                "  \"claude\" : {\n"
+                "    \"connected\" : false,\n"
+                "    \"path\" : \"" +
+                h +
+                "\\/.claude.json\"\n"
+                "  },\n"
+                "  \"codex\" : {\n"
+                "    \"connected\" : false,\n"
+                "    \"path\" : \"" +
+                h +
+                "\\/.codex\\/config.toml\"\n"
+                "  },\n"
+                "  \"command\" : \"" +
+                h +
+                "\\/Library\\/Application Support\\/Mivet\\/bin\\/mivet-mcp\"\n"
+                "}");
+}
+
+TEST(RegistrationStatus, AntigravityCountsOnlyWhenEveryFileHoldsTheEntry) {
+  StatusHome home;
+  writeFile(home.antigravity[0], R"({"mcpServers": {"mivet": null}})");
+  EXPECT_FALSE(home.connected("antigravity"));
+  writeFile(home.antigravity[1], R"({"mcpServers": {"mivet": {}}})");
+  EXPECT_TRUE(home.connected("antigravity"));
+  home.antigravity.clear();
+  EXPECT_FALSE(home.connected("antigravity"));
+}
+
+TEST(RegistrationStatus, ClaudeEntryWithAnyValueCounts) {
+  StatusHome home;
+  writeFile(home.claude, R"({"mcpServers": {"mivet": null}})");
+  EXPECT_TRUE(home.connected("claude"));
+  writeFile(home.claude, R"({"mcpServers": ["mivet"]})");
+  EXPECT_FALSE(home.connected("claude"));
+}
+
+TEST(RegistrationStatus, CodexHeaderLineMustReadExactlyAfterTrimming) {
+  StatusHome home;
+  auto codexWith = [&](const std::string& text) {
+    writeFile(home.codex, text);
+    return home.connected("codex");
+  };
+  EXPECT_TRUE(codexWith("a = 1\n\t  [mcp_servers.mivet] \t\ncommand = \"x\"\n"));
+  EXPECT_TRUE(codexWith("a = 1\r\n[mcp_servers.mivet]\r\n"));
+  EXPECT_TRUE(codexWith("a = 1\u2029[mcp_servers.mivet]"));
+  EXPECT_FALSE(codexWith("[mcp_servers.mivet] # mine\n"));
+  EXPECT_FALSE(codexWith("[mcp_servers.mivet.env]\nA = 1\n"));
+  EXPECT_FALSE(codexWith("# caf\xE9\n[mcp_servers.mivet]\n"));  // not UTF-8
+}
+
+TEST(RegistrationStatus, PathThatIsNotUtf8GivesNoDocument) {
+  EXPECT_FALSE(registrationStatusJson("/h\xFF", "/h\xFF/.claude.json", "/c", {"/g"}));
+}
+
+}  // namespace
+}  // namespace mivet::mcp
