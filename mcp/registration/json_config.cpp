@@ -109,12 +109,22 @@ struct ConfigDocument {
 };
 
 // The top-level object of `content`, which readConfigFile left room after
-// for the parser's padding; nullopt when it is not a JSON object.
-std::optional<ConfigDocument> parseConfigObject(const std::string& content) {
+// for the parser's padding; nullopt when it is not a JSON object, with the
+// reason in `problem` when given.
+std::optional<ConfigDocument> parseConfigObject(const std::string& content,
+                                                std::string* problem = nullptr) {
   auto parser = newJsonParser();
-  simdjson::dom::object root;
-  if (parser->parse(content).get_object().get(root) != simdjson::SUCCESS) return std::nullopt;
-  return ConfigDocument{{std::move(parser), root}, content.size()};
+  simdjson::dom::element root;
+  simdjson::dom::object object;
+  if (auto error = parser->parse(content).get(root)) {
+    if (problem) *problem = std::string("not valid JSON: ") + simdjson::error_message(error);
+    return std::nullopt;
+  }
+  if (root.get_object().get(object) != simdjson::SUCCESS) {
+    if (problem) *problem = "its top-level value is not a JSON object";
+    return std::nullopt;
+  }
+  return ConfigDocument{{std::move(parser), object}, content.size()};
 }
 
 // The file's top-level object; nullopt when the file is missing or empty.
@@ -124,11 +134,10 @@ std::optional<ConfigDocument> existingConfigForUpsert(const std::string& path) {
   ConfigFileRead file = readConfigFile(path);
   if (file.outcome == ConfigFileRead::Outcome::unreadable) throw std::runtime_error(file.problem);
   if (file.outcome == ConfigFileRead::Outcome::missing || file.content.empty()) return std::nullopt;
-  auto document = parseConfigObject(file.content);
+  std::string problem;
+  auto document = parseConfigObject(file.content, &problem);
   if (!document) {
-    throw std::runtime_error(path +
-                             " is not a JSON object (it may hold comments or be half-written); "
-                             "it was left unchanged");
+    throw std::runtime_error(path + " cannot be edited (" + problem + "); it was left unchanged");
   }
   return document;
 }
