@@ -1,13 +1,13 @@
 // Per-message costs of mivet-mcp: reading a request line, building the
 // application request, reading the application's answer and writing the
 // sorted tool text.
-#include <benchmark/benchmark.h>
-
 #include "common/json_reader.h"
 #include "common/json_writer.h"
 #include "common/uuid.h"
 #include "mcp/server/message_loop.h"
 #include "mcp/server/tool_call.h"
+
+#include <benchmark/benchmark.h>
 
 namespace {
 

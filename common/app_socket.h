@@ -1,11 +1,11 @@
 #pragma once
 
+#include "unique_fd.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
-
-#include "unique_fd.h"
 
 namespace mivet {
 

@@ -1,11 +1,11 @@
 #include "file_io.h"
 
+#include "unique_fd.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-
-#include "unique_fd.h"
 
 namespace mivet {
 

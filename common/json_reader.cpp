@@ -12,8 +12,10 @@ std::size_t containerDepth(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (inString) {
-      if (c == '\\') ++i;
-      else if (c == '"') inString = false;
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        inString = false;
     } else if (c == '"') {
       inString = true;
     } else if (c == '[' || c == '{') {
@@ -30,7 +32,8 @@ std::size_t containerDepth(std::string_view text) {
 // and the exact container depth is checked here, only when the text has
 // enough brackets to reach it.
 bool withinDepthLimit(std::string_view text) {
-  auto brackets = std::count_if(text.begin(), text.end(), [](char c) { return c == '[' || c == '{'; });
+  auto brackets =
+      std::count_if(text.begin(), text.end(), [](char c) { return c == '[' || c == '{'; });
   return static_cast<std::size_t>(brackets) <= maxJsonDepth || containerDepth(text) <= maxJsonDepth;
 }
 

@@ -1,11 +1,11 @@
 #include "json_writer.h"
 
+#include "unicode_text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <utility>
-
-#include "unicode_text.h"
 
 namespace mivet {
 namespace {
@@ -53,10 +53,18 @@ void JsonWriter::close(char bracket) {
   out_ += bracket;
 }
 
-void JsonWriter::beginObject() { open('{', true); }
-void JsonWriter::endObject() { close('}'); }
-void JsonWriter::beginArray() { open('[', false); }
-void JsonWriter::endArray() { close(']'); }
+void JsonWriter::beginObject() {
+  open('{', true);
+}
+void JsonWriter::endObject() {
+  close('}');
+}
+void JsonWriter::beginArray() {
+  open('[', false);
+}
+void JsonWriter::endArray() {
+  close(']');
+}
 
 void JsonWriter::key(std::string_view name) {
   beforeValue();
@@ -91,9 +99,9 @@ void JsonWriter::number(double value) {
   // too large for a 64-bit integer keep an exponent, or a reader would take
   // them for an integer it cannot hold.
   char buffer[32];
-  auto written = std::fabs(value) >= 1e18
-                     ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific)
-                     : std::to_chars(buffer, buffer + sizeof buffer, value);
+  auto written = std::fabs(value) >= 1e18 ? std::to_chars(buffer, buffer + sizeof buffer, value,
+                                                          std::chars_format::scientific)
+                                          : std::to_chars(buffer, buffer + sizeof buffer, value);
   out_.append(buffer, written.ptr);
 }
 
@@ -128,14 +136,30 @@ void JsonWriter::escaped(std::string_view text) {
     plainStart = i + 1;
     out_ += '\\';
     switch (c) {
-      case '"': out_ += '"'; break;
-      case '\\': out_ += '\\'; break;
-      case '/': out_ += '/'; break;
-      case '\b': out_ += 'b'; break;
-      case '\f': out_ += 'f'; break;
-      case '\n': out_ += 'n'; break;
-      case '\r': out_ += 'r'; break;
-      case '\t': out_ += 't'; break;
+      case '"':
+        out_ += '"';
+        break;
+      case '\\':
+        out_ += '\\';
+        break;
+      case '/':
+        out_ += '/';
+        break;
+      case '\b':
+        out_ += 'b';
+        break;
+      case '\f':
+        out_ += 'f';
+        break;
+      case '\n':
+        out_ += 'n';
+        break;
+      case '\r':
+        out_ += 'r';
+        break;
+      case '\t':
+        out_ += 't';
+        break;
       default:
         out_ += "u00";
         out_ += hexDigits[c >> 4];
@@ -149,14 +173,30 @@ void JsonWriter::escaped(std::string_view text) {
 void JsonWriter::element(simdjson::dom::element value) {
   using simdjson::dom::element_type;
   switch (value.type()) {
-    case element_type::OBJECT: element(value.get_object().value_unsafe()); break;
-    case element_type::ARRAY: element(value.get_array().value_unsafe()); break;
-    case element_type::STRING: string(value.get_string().value_unsafe()); break;
-    case element_type::INT64: number(value.get_int64().value_unsafe()); break;
-    case element_type::UINT64: number(value.get_uint64().value_unsafe()); break;
-    case element_type::DOUBLE: number(value.get_double().value_unsafe()); break;
-    case element_type::BOOL: boolean(value.get_bool().value_unsafe()); break;
-    case element_type::NULL_VALUE: null(); break;
+    case element_type::OBJECT:
+      element(value.get_object().value_unsafe());
+      break;
+    case element_type::ARRAY:
+      element(value.get_array().value_unsafe());
+      break;
+    case element_type::STRING:
+      string(value.get_string().value_unsafe());
+      break;
+    case element_type::INT64:
+      number(value.get_int64().value_unsafe());
+      break;
+    case element_type::UINT64:
+      number(value.get_uint64().value_unsafe());
+      break;
+    case element_type::DOUBLE:
+      number(value.get_double().value_unsafe());
+      break;
+    case element_type::BOOL:
+      boolean(value.get_bool().value_unsafe());
+      break;
+    case element_type::NULL_VALUE:
+      null();
+      break;
   }
 }
 

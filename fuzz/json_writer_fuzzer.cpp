@@ -1,10 +1,10 @@
 // Whatever the reader accepts, the writer writes in every style so that
 // reading it back gives the same document.
-#include <cstdlib>
-#include <string>
-
 #include "common/json_reader.h"
 #include "common/json_writer.h"
+
+#include <cstdlib>
+#include <string>
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include <unistd.h>
-
-#include <string>
-#include <vector>
-
 #include "mcp/app_connection/app_launcher.h"
 #include "mcp/app_connection/ipc_client.h"
 #include "mcp/registration/command_line.h"
 #include "mcp/server/message_loop.h"
 #include "mcp/server/tool_catalogue.h"
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
 
 namespace {
 

@@ -1,5 +1,9 @@
 #include "mcp/app_connection/app_launcher.h"
 
+#include "common/file_io.h"
+#include "common/home_directory.h"
+#include "common/unicode_text.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -7,10 +11,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-
-#include "common/file_io.h"
-#include "common/home_directory.h"
-#include "common/unicode_text.h"
 
 extern char** environ;
 

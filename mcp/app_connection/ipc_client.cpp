@@ -1,22 +1,27 @@
 #include "mcp/app_connection/ipc_client.h"
 
-#include <variant>
-
 #include "common/app_socket.h"
 #include "common/json_reader.h"
 #include "common/json_writer.h"
 #include "common/uuid.h"
 
+#include <variant>
+
 namespace mivet::mcp {
 namespace {
 
-IPCResult failure(std::string code) { return IPCResult{false, std::nullopt, std::move(code), {}}; }
+IPCResult failure(std::string code) {
+  return IPCResult{false, std::nullopt, std::move(code), {}};
+}
 
 std::string_view connectFailureCode(ConnectFailure failure) {
   switch (failure) {
-    case ConnectFailure::socketCreate: return "socket_create_failed";
-    case ConnectFailure::pathTooLong: return "socket_path_too_long";
-    case ConnectFailure::connect: break;
+    case ConnectFailure::socketCreate:
+      return "socket_create_failed";
+    case ConnectFailure::pathTooLong:
+      return "socket_path_too_long";
+    case ConnectFailure::connect:
+      break;
   }
   return appNotRunningCode;
 }
@@ -70,8 +75,8 @@ IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view meth
   return parseIPCAnswer(*line);
 }
 
-IPCResult sendIPC(const SocketConfig& config, std::string_view method,
-                  simdjson::dom::object params, const AppLauncher& launch, const Pause& pause) {
+IPCResult sendIPC(const SocketConfig& config, std::string_view method, simdjson::dom::object params,
+                  const AppLauncher& launch, const Pause& pause) {
   IPCResult result = connectAndSendIPC(config.path, method, params);
   if (!appNotRunning(result) || !config.isDefault) return result;
   launch();

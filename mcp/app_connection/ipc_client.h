@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mcp/app_connection/socket_config.h"
+
 #include <simdjson.h>
 
 #include <functional>
@@ -8,16 +10,14 @@
 #include <string>
 #include <string_view>
 
-#include "mcp/app_connection/socket_config.h"
-
 namespace mivet::mcp {
 
 // What one exchange with the desktop application gave.
 struct IPCResult {
-  bool ok = false;                                // the answer's "ok" was the boolean true
-  std::optional<simdjson::dom::element> result;   // the answer's "result", null included
-  std::optional<std::string> error;               // the answer's "error" string, or a failure code
-  std::shared_ptr<simdjson::dom::parser> storage; // keeps `result` alive
+  bool ok = false;                                 // the answer's "ok" was the boolean true
+  std::optional<simdjson::dom::element> result;    // the answer's "result", null included
+  std::optional<std::string> error;                // the answer's "error" string, or a failure code
+  std::shared_ptr<simdjson::dom::parser> storage;  // keeps `result` alive
 };
 
 inline constexpr int ipcTimeoutSeconds = 15;
@@ -44,8 +44,7 @@ using Pause = std::function<void(unsigned microseconds)>;
 // connectAndSendIPC, and when the application does not answer on the default
 // socket: launch it once, then retry up to 30 times 150 ms apart before giving
 // up with appNeverAnsweredMessage.
-IPCResult sendIPC(const SocketConfig& config, std::string_view method,
-                  simdjson::dom::object params, const AppLauncher& launch,
-                  const Pause& pause);
+IPCResult sendIPC(const SocketConfig& config, std::string_view method, simdjson::dom::object params,
+                  const AppLauncher& launch, const Pause& pause);
 
 }  // namespace mivet::mcp

@@ -1,8 +1,8 @@
 #include "mcp/app_connection/socket_config.h"
 
-#include <algorithm>
-
 #include "common/home_directory.h"
+
+#include <algorithm>
 
 namespace mivet::mcp {
 

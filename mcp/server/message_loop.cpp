@@ -1,15 +1,15 @@
 #include "mcp/server/message_loop.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "common/json_reader.h"
 #include "common/json_writer.h"
 #include "common/unicode_text.h"
 #include "mcp/server/method_table.h"
 #include "mcp/server/utf8_repair.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace mivet::mcp {
 namespace {

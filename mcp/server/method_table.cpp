@@ -1,10 +1,10 @@
 #include "mcp/server/method_table.h"
 
-#include <algorithm>
-
 #include "common/json_reader.h"
 #include "common/json_writer.h"
 #include "mcp/server/tool_catalogue.h"
+
+#include <algorithm>
 
 namespace mivet::mcp {
 namespace {
@@ -30,14 +30,16 @@ const std::string& toolsListResult() {
   return result;
 }
 
-MethodOutcome success(std::string result) { return {std::move(result), std::nullopt}; }
+MethodOutcome success(std::string result) {
+  return {std::move(result), std::nullopt};
+}
 
 }  // namespace
 
 std::string_view negotiatedProtocolVersion(simdjson::dom::object params) {
   auto asked = stringMember(params, "protocolVersion");
-  if (asked && std::ranges::find(supportedProtocolVersions, *asked) !=
-                   std::end(supportedProtocolVersions)) {
+  if (asked &&
+      std::ranges::find(supportedProtocolVersions, *asked) != std::end(supportedProtocolVersions)) {
     return *asked;
   }
   return fallbackProtocolVersion;

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "mcp/server/tool_call.h"
+
 #include <simdjson.h>
 
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "mcp/server/tool_call.h"
 
 namespace mivet::mcp {
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "mcp/app_connection/ipc_client.h"
+
 #include <simdjson.h>
 
 #include <functional>
 #include <string>
 #include <string_view>
-
-#include "mcp/app_connection/ipc_client.h"
 
 namespace mivet::mcp {
 

@@ -1,9 +1,9 @@
 #include "mcp/server/tool_catalogue.h"
 
+#include "common/json_writer.h"
+
 #include <initializer_list>
 #include <vector>
-
-#include "common/json_writer.h"
 
 namespace mivet::mcp {
 namespace {
@@ -42,7 +42,10 @@ const std::vector<Tool>& catalogue() {
          "Whether this task was auto-extracted rather than explicitly requested."}}},
       {"tasks_list",
        "List tasks currently in Mivet (today, overdue, stale, completed, or all).",
-       {{"scope", "string", "Which bucket of tasks to list (default: 'today').", false,
+       {{"scope",
+         "string",
+         "Which bucket of tasks to list (default: 'today').",
+         false,
          {"today", "overdue", "stale", "completed", "all"}}}},
       {"tasks_complete",
        "Toggle completion state (check off or reopen) for a task by id.",
@@ -64,7 +67,9 @@ const std::vector<Tool>& catalogue() {
       {"tasks_remove",
        "Permanently remove a task from Mivet by id.",
        {{"id", "string", taskIdFromTools, true}}},
-      {"schedule_today", "Read today's merged calendar schedule and any overlapping conflicts.", {}},
+      {"schedule_today",
+       "Read today's merged calendar schedule and any overlapping conflicts.",
+       {}},
       {"browser_status", "Check Mivet Chrome extension connection and enabled sources.", {}},
       {"browser_check_source",
        "Read latest silent digest from a Chrome source (gmail, canvas, outlook, slack).",

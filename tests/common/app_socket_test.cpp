@@ -1,9 +1,9 @@
 #include "common/app_socket.h"
 
-#include <gtest/gtest.h>
-
 #include "tests/support/fake_app.h"
 #include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
 
 namespace mivet {
 namespace {

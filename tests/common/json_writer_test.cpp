@@ -1,8 +1,8 @@
 #include "common/json_writer.h"
 
-#include <gtest/gtest.h>
-
 #include "common/json_reader.h"
+
+#include <gtest/gtest.h>
 
 namespace mivet {
 namespace {
@@ -35,10 +35,12 @@ TEST(JsonWriterTest, InvalidUtf8FailsTheWriter) {
 }
 
 TEST(JsonWriterTest, NumbersUseTheShortestFormThatReadsBack) {
-  EXPECT_EQ(rewrite("[1.0,-0.5,0.1,1e300,12345678901234567,18446744073709551615,-9223372036854775808]",
-                    compactStyle),
-            "[1,-0.5,0.1,1e+300,12345678901234567,18446744073709551615,-9223372036854775808]");
-  EXPECT_EQ(rewrite("[0.30000000000000004, 2.5e-8]", compactStyle), "[0.30000000000000004,2.5e-08]");
+  EXPECT_EQ(
+      rewrite("[1.0,-0.5,0.1,1e300,12345678901234567,18446744073709551615,-9223372036854775808]",
+              compactStyle),
+      "[1,-0.5,0.1,1e+300,12345678901234567,18446744073709551615,-9223372036854775808]");
+  EXPECT_EQ(rewrite("[0.30000000000000004, 2.5e-8]", compactStyle),
+            "[0.30000000000000004,2.5e-08]");
   EXPECT_EQ(rewrite("[1234567345678456789384.291, 1e18, 999999999999999900.0]", compactStyle),
             "[1.2345673456784567e+21,1e+18,999999999999999872]");
   // Negative zero keeps its sign when read back.
@@ -80,7 +82,8 @@ TEST(JsonReaderTest, AcceptsDepth512AndRejectsDeeper) {
     return "{\"a\":" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
   };
   auto holding = [](std::size_t depth, std::string_view inner) {
-    return "{\"a\":" + std::string(depth - 1, '[') + std::string(inner) + std::string(depth - 1, ']') + "}";
+    return "{\"a\":" + std::string(depth - 1, '[') + std::string(inner) +
+           std::string(depth - 1, ']') + "}";
   };
   EXPECT_TRUE(parseJsonObject(*parser, nested(512)));
   EXPECT_FALSE(parseJsonObject(*parser, nested(513)));
@@ -90,8 +93,8 @@ TEST(JsonReaderTest, AcceptsDepth512AndRejectsDeeper) {
   EXPECT_FALSE(parseJsonObject(*parser, holding(513, "7")));
   EXPECT_FALSE(parseJsonObject(*parser, nested(100000)));
   // The limit survives the parser growing for a larger document.
-  std::string big = "{\"pad\":\"" + std::string(1 << 20, 'x') + "\",\"d\":" +
-                    std::string(600, '[') + std::string(600, ']') + "}";
+  std::string big = "{\"pad\":\"" + std::string(1 << 20, 'x') +
+                    "\",\"d\":" + std::string(600, '[') + std::string(600, ']') + "}";
   EXPECT_FALSE(parseJsonObject(*parser, big));
 }
 

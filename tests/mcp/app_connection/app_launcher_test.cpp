@@ -1,15 +1,16 @@
 #include "mcp/app_connection/app_launcher.h"
 
+#include "tests/support/child_process.h"
+#include "tests/support/fake_app.h"
+#include "tests/support/temp_dir.h"
+
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <set>
 #include <thread>
-
-#include "tests/support/child_process.h"
-#include "tests/support/fake_app.h"
-#include "tests/support/temp_dir.h"
 
 namespace mivet::mcp {
 namespace {
@@ -43,7 +44,8 @@ class RealLaunchTest : public ::testing::Test {
     std::filesystem::create_directories(appDir());
     test::writeFile(fakeBin + "/open", "#!/bin/sh\necho \"$@\" > " + argsFile() + "\n");
     ::chmod((fakeBin + "/open").c_str(), 0755);
-    auto probe = test::runProcess({"/usr/bin/unshare", "-m", "sh", "-c", overlay() + " && true"}, "");
+    auto probe =
+        test::runProcess({"/usr/bin/unshare", "-m", "sh", "-c", overlay() + " && true"}, "");
     if (probe.exitStatus != 0) GTEST_SKIP() << "no private mount namespace here: " << probe.err;
   }
 
@@ -56,15 +58,17 @@ class RealLaunchTest : public ::testing::Test {
   // Calls one tool through a server that must launch the application; the
   // fake application comes up once `open` has run.
   std::string callThroughLaunch() {
-    test::ChildProcess server({"/usr/bin/unshare", "-m", "sh", "-c", overlay() + " && exec \"$0\"",
-                               MIVET_MCP_BINARY},
-                              test::withEnvironment({"HOME=" + home}));
-    server.write(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"ping"}})" "\n");
+    test::ChildProcess server(
+        {"/usr/bin/unshare", "-m", "sh", "-c", overlay() + " && exec \"$0\"", MIVET_MCP_BINARY},
+        test::withEnvironment({"HOME=" + home}));
+    server.write(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"ping"}})"
+                 "\n");
     for (int i = 0; i < 200 && !std::filesystem::exists(argsFile()); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    test::FakeApp app(appDir() + "/ipc.sock",
-                      [](const std::string&) { return test::lineAnswer(R"({"ok":true,"result":{}})"); });
+    test::FakeApp app(appDir() + "/ipc.sock", [](const std::string&) {
+      return test::lineAnswer(R"({"ok":true,"result":{}})");
+    });
     auto line = server.readLine(std::chrono::seconds(10));
     EXPECT_TRUE(line);
     EXPECT_NE(line.value_or("").find(R"("isError":false)"), std::string::npos);
@@ -92,7 +96,8 @@ TEST(MissingOpenTest, GivesUpWithTheUserMessage) {
   test::TempDir home;
   auto result = test::runProcess(
       {MIVET_MCP_BINARY},
-      R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"tasks_list"}})" "\n",
+      R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"tasks_list"}})"
+      "\n",
       test::withEnvironment({"HOME=" + home.path()}));
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_NE(result.out.find("Mivet.app is not running. Open Mivet on your Mac and try again."),

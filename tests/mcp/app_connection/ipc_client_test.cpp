@@ -1,13 +1,13 @@
 #include "mcp/app_connection/ipc_client.h"
 
-#include <gtest/gtest.h>
-
-#include <regex>
-
 #include "common/json_reader.h"
 #include "common/json_writer.h"
 #include "tests/support/fake_app.h"
 #include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
 
 namespace mivet::mcp {
 namespace {
@@ -87,9 +87,9 @@ TEST_F(IpcClientTest, UnusableAnswersAreReadFailures) {
 
 TEST_F(IpcClientTest, AnswerInPiecesIsReassembledAndTrailingBytesIgnored) {
   std::string title(5000, 't');
-  auto result = answeredWith(FakeAnswer{R"({"ok":true,"result":{"title":")" + title + "\"}}\nnoise",
-                                        std::chrono::milliseconds(0), 1800,
-                                        std::chrono::milliseconds(20)});
+  auto result =
+      answeredWith(FakeAnswer{R"({"ok":true,"result":{"title":")" + title + "\"}}\nnoise",
+                              std::chrono::milliseconds(0), 1800, std::chrono::milliseconds(20)});
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(resultJson(result), R"({"title":")" + title + "\"}");
 }
@@ -108,14 +108,16 @@ struct RetryProbe {
   int pauses = 0;
 };
 
-IPCResult sendWithRetry(const SocketConfig& config, RetryProbe& probe,
-                        const std::function<void(int)>& onPause = [](int) {}) {
+IPCResult sendWithRetry(
+    const SocketConfig& config, RetryProbe& probe,
+    const std::function<void(int)>& onPause = [](int) {}) {
   auto document = parseJsonDocument("{}");
-  return sendIPC(config, "tasks_list", document->root, [&] { ++probe.launches; },
-                 [&](unsigned microseconds) {
-                   EXPECT_EQ(microseconds, 150000u);
-                   onPause(++probe.pauses);
-                 });
+  return sendIPC(
+      config, "tasks_list", document->root, [&] { ++probe.launches; },
+      [&](unsigned microseconds) {
+        EXPECT_EQ(microseconds, 150000u);
+        onPause(++probe.pauses);
+      });
 }
 
 TEST_F(IpcClientTest, ExplicitSocketIsNeverLaunched) {
@@ -140,8 +142,9 @@ TEST_F(IpcClientTest, RetriesStopAtTheFirstAnswerAfterTheLaunch) {
   std::unique_ptr<test::FakeApp> app;
   auto result = sendWithRetry({socketPath(), true}, probe, [&](int pause) {
     if (pause == 7) {
-      app = std::make_unique<test::FakeApp>(
-          socketPath(), [](const std::string&) { return lineAnswer(R"({"ok":true,"result":[1]})"); });
+      app = std::make_unique<test::FakeApp>(socketPath(), [](const std::string&) {
+        return lineAnswer(R"({"ok":true,"result":[1]})");
+      });
     }
   });
   EXPECT_TRUE(result.ok);
@@ -168,7 +171,8 @@ TEST_F(IpcClientTest, OtherFailuresDuringRetriesEndThemAtOnce) {
   std::unique_ptr<test::FakeApp> app;
   auto result = sendWithRetry({socketPath(), true}, probe, [&](int pause) {
     if (pause == 2) {
-      app = std::make_unique<test::FakeApp>(socketPath(), [](const std::string&) { return FakeAnswer{""}; });
+      app = std::make_unique<test::FakeApp>(socketPath(),
+                                            [](const std::string&) { return FakeAnswer{""}; });
     }
   });
   EXPECT_EQ(result.error, "ipc_read_failed");

@@ -1,6 +1,7 @@
 #include "mcp/app_connection/socket_config.h"
 
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
 
 namespace mivet::mcp {
@@ -20,8 +21,11 @@ TEST(SocketConfigTest, FirstSocketOptionWithAValueWins) {
 
 TEST(SocketConfigTest, DefaultSocketUnderTheHomeDirectory) {
   setenv("HOME", "/home/u", 1);
-  for (const auto& arguments : std::vector<std::vector<std::string>>{
-           {"mivet-mcp"}, {"mivet-mcp", "--socket"}, {"mivet-mcp", "--socket=/x"}, {"mivet-mcp", "--Socket", "/x"}}) {
+  for (const auto& arguments :
+       std::vector<std::vector<std::string>>{{"mivet-mcp"},
+                                             {"mivet-mcp", "--socket"},
+                                             {"mivet-mcp", "--socket=/x"},
+                                             {"mivet-mcp", "--Socket", "/x"}}) {
     auto config = resolveSocketConfig(arguments);
     EXPECT_EQ(config.path, "/home/u/Library/Application Support/Mivet/ipc.sock");
     EXPECT_TRUE(config.isDefault);

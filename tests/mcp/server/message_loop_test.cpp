@@ -1,8 +1,8 @@
 #include "mcp/server/message_loop.h"
 
-#include <gtest/gtest.h>
-
 #include "common/json_reader.h"
+
+#include <gtest/gtest.h>
 
 namespace mivet::mcp {
 namespace {
@@ -33,8 +33,8 @@ TEST_F(ResponseForLineTest, EchoesTheIdWithItsOwnType) {
 
 TEST_F(ResponseForLineTest, DropsWhatIsNotARequest) {
   for (std::string_view line :
-       {R"([{"id":1,"method":"ping"}])", R"({"id":1})", R"({"id":1,"method":5})", "not json",
-        "   ", R"("ping")", R"({"method":"ping"})", R"({"id":1,"method":"ping"} x)"}) {
+       {R"([{"id":1,"method":"ping"}])", R"({"id":1})", R"({"id":1,"method":5})", "not json", "   ",
+        R"("ping")", R"({"method":"ping"})", R"({"id":1,"method":"ping"} x)"}) {
     EXPECT_EQ(respond(line), std::nullopt) << line;
   }
 }
@@ -47,9 +47,10 @@ TEST_F(ResponseForLineTest, NotificationsNeverReachTheApplication) {
 }
 
 TEST_F(ResponseForLineTest, NonObjectParamsCountAsEmpty) {
-  EXPECT_EQ(respond(R"({"id":1,"method":"initialize","params":"2025-06-18"})")->find("2024-11-05") !=
-                std::string::npos,
-            true);
+  EXPECT_EQ(
+      respond(R"({"id":1,"method":"initialize","params":"2025-06-18"})")->find("2024-11-05") !=
+          std::string::npos,
+      true);
   EXPECT_TRUE(respond(R"({"id":1,"method":"tools/call","params":[1]})"));
   EXPECT_EQ(appMethods, std::vector<std::string>{""});
 }

@@ -1,9 +1,9 @@
 #include "mcp/server/method_table.h"
 
-#include <gtest/gtest.h>
-
 #include "common/json_reader.h"
 #include "mcp/server/tool_catalogue.h"
+
+#include <gtest/gtest.h>
 
 namespace mivet::mcp {
 namespace {

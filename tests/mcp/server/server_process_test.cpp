@@ -1,12 +1,12 @@
 // Runs the built mivet-mcp over pipes against a fake desktop application.
-#include <gtest/gtest.h>
-
-#include <regex>
-
 #include "common/json_reader.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_app.h"
 #include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
 
 namespace mivet::mcp {
 namespace {
@@ -19,8 +19,8 @@ constexpr std::string_view pingAnswer = "{\"jsonrpc\":\"2.0\",\"id\":1,\"result\
 
 std::string callLine(int id, std::string_view name, std::string_view arguments = "{}") {
   return R"({"jsonrpc":"2.0","id":)" + std::to_string(id) +
-         R"(,"method":"tools/call","params":{"name":")" + std::string(name) +
-         R"(","arguments":)" + std::string(arguments) + "}}\n";
+         R"(,"method":"tools/call","params":{"name":")" + std::string(name) + R"(","arguments":)" +
+         std::string(arguments) + "}}\n";
 }
 
 class ServerProcessTest : public ::testing::Test {
@@ -54,13 +54,16 @@ TEST_F(ServerProcessTest, LineEndingsCrLfAndAFinalLineWithoutLf) {
   std::string p(ping);
   auto result = serve(p + "\r\n" + p + "\n\n\r\n" + p);
   EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(result.out, std::string(pingAnswer) + std::string(pingAnswer) + std::string(pingAnswer));
+  EXPECT_EQ(result.out,
+            std::string(pingAnswer) + std::string(pingAnswer) + std::string(pingAnswer));
 }
 
 TEST_F(ServerProcessTest, MalformedLinesAreDroppedAndServingGoesOn) {
   std::string garbage;
-  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) % 256 == 10 ? 0 : (i * 7919) % 256);
-  std::string input = "   \n" + garbage + "\n" + std::string("{\"id\":1,\0\"method\":\"ping\"}\n", 27) +
+  for (int i = 0; i < 4096; ++i)
+    garbage += static_cast<char>((i * 7919) % 256 == 10 ? 0 : (i * 7919) % 256);
+  std::string input = "   \n" + garbage + "\n" +
+                      std::string("{\"id\":1,\0\"method\":\"ping\"}\n", 27) +
                       R"([{"id":1,"method":"ping"}])" + "\n" + R"({"id":1})" + "\n" +
                       R"({"method":"ping"})" + "\n" + std::string(ping) + "\n";
   auto result = serve(input);
@@ -87,14 +90,16 @@ TEST_F(ServerProcessTest, DeepNestingStopsAt512Levels) {
 
 TEST_F(ServerProcessTest, DeepArgumentsPassThroughToTheApplicationUnchanged) {
   std::string deep = std::string(509, '[') + "7" + std::string(509, ']');  // 512 levels in the line
-  test::FakeApp app(socketPath(), [](const std::string&) { return lineAnswer(R"({"ok":true,"result":{}})"); });
+  test::FakeApp app(socketPath(),
+                    [](const std::string&) { return lineAnswer(R"({"ok":true,"result":{}})"); });
   auto result = serve(callLine(1, "tasks_add", R"({"x":)" + deep + "}"));
   ASSERT_EQ(app.requests().size(), 1u);
   EXPECT_NE(app.requests()[0].find(R"("params":{"x":)" + deep + "}"), std::string::npos);
 }
 
 TEST_F(ServerProcessTest, HugeLineDoesNotStopTheServer) {
-  std::string huge = R"({"id":1,"method":"ping","params":{"blob":")" + std::string(50 << 20, 'x') + "\"}}\n";
+  std::string huge =
+      R"({"id":1,"method":"ping","params":{"blob":")" + std::string(50 << 20, 'x') + "\"}}\n";
   auto result = serve(huge + "{\"id\":1,\"method\":\"ping\",\"params\":{\"x\":\"" +
                       std::string(50 << 20, 'y') + "\n" + std::string(ping) + "\n");
   EXPECT_EQ(result.exitStatus, 0);
@@ -120,13 +125,17 @@ TEST_F(ServerProcessTest, ToolCallCarriesNameAndArgumentsToTheApplication) {
 }
 
 TEST_F(ServerProcessTest, EveryCallUsesAFreshConnectionAndAFreshId) {
-  test::FakeApp app(socketPath(), [](const std::string&) { return lineAnswer(R"({"ok":true,"result":[]})"); });
+  test::FakeApp app(socketPath(),
+                    [](const std::string&) { return lineAnswer(R"({"ok":true,"result":[]})"); });
   auto result = serve(callLine(1, "tasks_list") + callLine(2, "tasks_list"));
   ASSERT_EQ(app.requests().size(), 2u);
   EXPECT_EQ(app.connections(), 2);
-  auto id = [&](int i) { return std::string(*stringMember(parseJsonDocument(app.requests()[i])->root, "id")); };
+  auto id = [&](int i) {
+    return std::string(*stringMember(parseJsonDocument(app.requests()[i])->root, "id"));
+  };
   EXPECT_NE(id(0), id(1));
-  EXPECT_TRUE(std::regex_match(id(0), std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")));
+  EXPECT_TRUE(std::regex_match(
+      id(0), std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")));
 }
 
 TEST_F(ServerProcessTest, BrokenAnswersBecomeFailuresAndServingGoesOn) {
@@ -139,19 +148,22 @@ TEST_F(ServerProcessTest, BrokenAnswersBecomeFailuresAndServingGoesOn) {
   std::size_t next = 0;
   test::FakeApp app(socketPath(), [&](const std::string&) { return answers[next++]; });
   std::string input;
-  for (std::size_t i = 0; i < answers.size(); ++i) input += callLine(static_cast<int>(i), "tasks_list");
+  for (std::size_t i = 0; i < answers.size(); ++i)
+    input += callLine(static_cast<int>(i), "tasks_list");
   input += std::string(ping) + "\n";
   auto result = serve(input);
   auto lines = result.out;
   std::size_t count = 0;
-  for (std::size_t at = 0; (at = lines.find("ipc_read_failed", at)) != std::string::npos; ++at) ++count;
+  for (std::size_t at = 0; (at = lines.find("ipc_read_failed", at)) != std::string::npos; ++at)
+    ++count;
   EXPECT_EQ(count, answers.size());
   EXPECT_TRUE(result.out.ends_with(pingAnswer));
 }
 
 TEST_F(ServerProcessTest, LargeAndChunkedAnswersAreReassembled) {
   std::string big = R"({"ok":true,"result":{"blob":")" + std::string(20 << 20, 'r') + "\"}}\n";
-  std::string small = R"({"ok":true,"result":{"tasks":[{"title":"é"}]}})" "\n";
+  std::string small = R"({"ok":true,"result":{"tasks":[{"title":"é"}]}})"
+                      "\n";
   std::vector<FakeAnswer> answers = {FakeAnswer{big, {}, 65536}, FakeAnswer{small, {}, 1}};
   std::size_t next = 0;
   test::FakeApp app(socketPath(), [&](const std::string&) { return answers[next++]; });

@@ -1,9 +1,9 @@
 #include "mcp/server/tool_call.h"
 
-#include <gtest/gtest.h>
-
 #include "common/json_reader.h"
 #include "common/json_writer.h"
+
+#include <gtest/gtest.h>
 
 namespace mivet::mcp {
 namespace {
@@ -75,8 +75,7 @@ TEST(CallToolTest, SendsNameAndArgumentsUnchanged) {
       seen, answer(true, R"({"tasks":[]})", std::nullopt));
   EXPECT_EQ(seen.method, "tasks_list");
   EXPECT_EQ(seen.params, R"({"scope":"overdue","n":1.5,"x":[null,{"k":true}]})");
-  EXPECT_EQ(result,
-            R"({"content":[{"type":"text","text":"{\"tasks\":[]}"}],"isError":false})");
+  EXPECT_EQ(result, R"({"content":[{"type":"text","text":"{\"tasks\":[]}"}],"isError":false})");
 }
 
 TEST(CallToolTest, MissingOrMistypedNameAndArgumentsBecomeEmpty) {
@@ -94,9 +93,10 @@ TEST(CallToolTest, IsErrorFollowsOkAlone) {
   EXPECT_EQ(callWith(R"({"name":"x"})", seen, answer(true, std::nullopt, std::nullopt)),
             R"({"content":[{"type":"text","text":"{\"error\":\"unknown_error\",\"ok\":false}"}],)"
             R"("isError":false})");
-  EXPECT_EQ(callWith(R"({"name":"x"})", seen, answer(false, std::nullopt, "mivet_app_not_running")),
-            R"({"content":[{"type":"text","text":"{\"error\":\"mivet_app_not_running\",\"ok\":false}"}],)"
-            R"("isError":true})");
+  EXPECT_EQ(
+      callWith(R"({"name":"x"})", seen, answer(false, std::nullopt, "mivet_app_not_running")),
+      R"({"content":[{"type":"text","text":"{\"error\":\"mivet_app_not_running\",\"ok\":false}"}],)"
+      R"("isError":true})");
 }
 
 }  // namespace

@@ -1,14 +1,15 @@
 #include "mcp/server/tool_catalogue.h"
 
-#include <gtest/gtest.h>
-
 #include "common/json_reader.h"
+
+#include <gtest/gtest.h>
 
 namespace mivet::mcp {
 namespace {
 
 // Follows `path` of object keys from `start`; fails the test when one is missing.
-simdjson::dom::element at(simdjson::dom::element start, std::initializer_list<std::string_view> path) {
+simdjson::dom::element at(simdjson::dom::element start,
+                          std::initializer_list<std::string_view> path) {
   simdjson::dom::element current = start;
   for (auto key : path) {
     simdjson::dom::element next;
@@ -65,10 +66,10 @@ class ToolCatalogueTest : public ::testing::Test {
 TEST_F(ToolCatalogueTest, TenToolsInTheirFixedOrder) {
   std::vector<std::string> names;
   for (auto t : catalogue) names.emplace_back(std::string_view(t["name"]));
-  EXPECT_EQ(names, (std::vector<std::string>{
-                       "tasks_add", "tasks_list", "tasks_complete", "tasks_update_title",
-                       "tasks_reschedule", "tasks_reorder", "tasks_remove", "schedule_today",
-                       "browser_status", "browser_check_source"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"tasks_add", "tasks_list", "tasks_complete",
+                                             "tasks_update_title", "tasks_reschedule",
+                                             "tasks_reorder", "tasks_remove", "schedule_today",
+                                             "browser_status", "browser_check_source"}));
   for (auto t : catalogue) {
     EXPECT_EQ(memberCount(t), 3u);
     EXPECT_EQ(std::string_view(at(t, {"inputSchema", "type"})), "object");
@@ -79,7 +80,9 @@ TEST_F(ToolCatalogueTest, RequiredListsOnlyWhereArgumentsAreRequired) {
   for (auto name : {"tasks_list", "schedule_today", "browser_status"}) {
     EXPECT_FALSE(has(at(tool(name), {"inputSchema"}), "required")) << name;
   }
-  auto required = [&](std::string_view name) { return strings(at(tool(name), {"inputSchema", "required"})); };
+  auto required = [&](std::string_view name) {
+    return strings(at(tool(name), {"inputSchema", "required"}));
+  };
   EXPECT_EQ(required("tasks_add"), std::vector<std::string>{"title"});
   EXPECT_EQ(required("tasks_update_title"), (std::vector<std::string>{"id", "title"}));
   EXPECT_EQ(required("tasks_reorder"), (std::vector<std::string>{"id", "toIndex"}));

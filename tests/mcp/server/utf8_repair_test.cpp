@@ -14,9 +14,13 @@ TEST(Utf8RepairTest, ValidTextIsUnchanged) {
 
 TEST(Utf8RepairTest, EachMaximalIllFormedSubsequenceBecomesOneReplacement) {
   std::string f(fffd);
-  EXPECT_EQ(repairUtf8("a\xFF" "b"), "a" + f + "b");
-  EXPECT_EQ(repairUtf8("\xE2\x9C"), f);                      // truncated three-byte sequence
-  EXPECT_EQ(repairUtf8("\xE2\x9C" "a"), f + "a");
+  EXPECT_EQ(repairUtf8("a\xFF"
+                       "b"),
+            "a" + f + "b");
+  EXPECT_EQ(repairUtf8("\xE2\x9C"), f);  // truncated three-byte sequence
+  EXPECT_EQ(repairUtf8("\xE2\x9C"
+                       "a"),
+            f + "a");
   EXPECT_EQ(repairUtf8("\xC0\xAF"), f + f);                  // overlong lead, stray continuation
   EXPECT_EQ(repairUtf8("\xED\xA0\x80"), f + f + f);          // surrogate
   EXPECT_EQ(repairUtf8("\xF4\x90\x80\x80"), f + f + f + f);  // above U+10FFFF
