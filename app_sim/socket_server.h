@@ -11,7 +11,7 @@ namespace mivet::sim {
 using RequestHandler = std::function<std::string(std::string_view requestLine)>;
 
 struct ServerLimits {
-  std::size_t maxRequestBytes = 16 * 1024 * 1024;
+  std::size_t maxRequestBytes = std::size_t{16} << 20;  // 16 MiB
   // How long a client may keep a connection open without finishing its request.
   std::chrono::milliseconds idleTimeout{30'000};
 };
