@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds and installs both programs into ./install, and
-# shows mivet-mcp answering an MCP session.
+# runs the demo: an MCP session and a browser digest against mivet-app-sim.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
