@@ -8,8 +8,11 @@ packages=(
   libsimdjson-dev uuid-dev libtomlplusplus-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy libclang-rt-14-dev
-  nodejs npm
 )
+# Node.js (for the MCP SDK client test) may come with its own npm from outside
+# Debian; only ask apt for it when the commands are missing.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for package in "${packages[@]}"; do
