@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -11,10 +12,14 @@
 
 namespace mivet::test {
 
-FakeAnswer lineAnswer(std::string json) { return FakeAnswer{json + "\n"}; }
+FakeAnswer lineAnswer(std::string json) {
+  return FakeAnswer{json + "\n"};
+}
 
-FakeApp::FakeApp(std::string socketPath, Handler handler)
-    : socketPath_(std::move(socketPath)), handler_(std::move(handler)) {
+FakeApp::FakeApp(std::string socketPath, Handler handler, UnreadAnswer unreadAnswer)
+    : socketPath_(std::move(socketPath)),
+      handler_(std::move(handler)),
+      unreadAnswer_(std::move(unreadAnswer)) {
   ::unlink(socketPath_.c_str());
   listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_un address{};
@@ -31,7 +36,7 @@ FakeApp::FakeApp(std::string socketPath, Handler handler)
 FakeApp::~FakeApp() {
   std::ignore = ::write(wakeFds_[1], "x", 1);
   acceptor_.join();
-  for (auto& worker : workers_) worker.join();
+  for (auto& worker : workers_) worker.thread.join();
   ::close(listenFd_);
   ::close(wakeFds_[0]);
   ::close(wakeFds_[1]);
@@ -45,34 +50,65 @@ void FakeApp::acceptLoop() {
     if (fds[1].revents != 0) return;
     int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    ++connections_;
-    workers_.emplace_back([this, fd] { serve(fd); });
+    startWorker(fd, ++connections_);
   }
 }
 
-void FakeApp::serve(int fd) {
+void FakeApp::startWorker(int fd, int connection) {
+  // Long runs open thousands of connections; finished threads are joined as
+  // new ones start so that they do not pile up.
+  joinFinishedWorkers();
+  auto finished = std::make_shared<std::atomic<bool>>(false);
+  std::thread thread([this, fd, connection, finished] {
+    serve(fd, connection);
+    *finished = true;
+  });
+  workers_.push_back(Worker{std::move(thread), std::move(finished)});
+}
+
+void FakeApp::joinFinishedWorkers() {
+  for (auto& worker : workers_) {
+    if (*worker.finished) worker.thread.join();
+  }
+  std::erase_if(workers_, [](const Worker& worker) { return !worker.thread.joinable(); });
+}
+
+void FakeApp::serve(int fd, int connection) {
+  std::optional<FakeAnswer> answer = unreadAnswer_ ? unreadAnswer_(connection) : std::nullopt;
+  if (!answer) {
+    std::optional<std::string> line = readRequestLine(fd);
+    if (line) {
+      {
+        std::lock_guard lock(mutex_);
+        requests_.push_back(*line);
+      }
+      answer = handler_(*line);
+    } else {
+      answer = FakeAnswer{};
+    }
+  }
+  sendAnswer(fd, *answer);
+  if (answer->killProcessAfterWriting) ::kill(::getpid(), SIGKILL);
+  if (answer->holdOpen) waitUntilEnded();
+  ::close(fd);
+}
+
+std::optional<std::string> FakeApp::readRequestLine(int fd) {
   std::string line;
-  FakeAnswer answer;
   char buffer[65536];
-  bool gotLine = false;
   for (;;) {
     ssize_t count = ::read(fd, buffer, sizeof buffer);
-    if (count <= 0) break;
+    if (count <= 0) return std::nullopt;
     line.append(buffer, static_cast<std::size_t>(count));
     auto end = line.find('\n');
     if (end != std::string::npos) {
       line.resize(end);
-      gotLine = true;
-      break;
+      return line;
     }
   }
-  if (gotLine) {
-    {
-      std::lock_guard lock(mutex_);
-      requests_.push_back(line);
-    }
-    answer = handler_(line);
-  }
+}
+
+void FakeApp::sendAnswer(int fd, const FakeAnswer& answer) {
   if (answer.delay.count() > 0) std::this_thread::sleep_for(answer.delay);
   std::size_t chunk = answer.chunkSize == 0 ? answer.bytes.size() : answer.chunkSize;
   for (std::size_t at = 0; at < answer.bytes.size(); at += chunk) {
@@ -80,7 +116,13 @@ void FakeApp::serve(int fd) {
     std::size_t size = std::min(chunk, answer.bytes.size() - at);
     if (::send(fd, answer.bytes.data() + at, size, MSG_NOSIGNAL) < 0) break;
   }
-  ::close(fd);
+}
+
+// The wake pipe turns readable for good when the destructor starts.
+void FakeApp::waitUntilEnded() {
+  pollfd wake{wakeFds_[0], POLLIN, 0};
+  while (::poll(&wake, 1, -1) <= 0) {
+  }
 }
 
 std::vector<std::string> FakeApp::requests() const {
