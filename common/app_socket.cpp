@@ -65,21 +65,30 @@ std::variant<UniqueFd, ConnectFailure> connectToAppSocket(const std::string& soc
 }
 
 std::optional<std::string> exchangeLine(int fd, std::string_view request) {
+  std::string received;
+  if (!exchangeLineInto(fd, request, received)) return std::nullopt;
+  return received;
+}
+
+bool exchangeLineInto(int fd, std::string_view request, std::string& received) {
   // One write: the peer reads up to the LF, so a short write shows up as a missing answer.
   std::ignore = ::send(fd, request.data(), request.size(), sendFlags);
 
-  std::string received;
+  received.clear();
   char chunk[4096];
   for (;;) {
     ssize_t count = ::read(fd, chunk, sizeof chunk);
     if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return std::nullopt;
+    if (count <= 0) {
+      received.clear();
+      return false;
+    }
     std::size_t searchFrom = received.size();
     received.append(chunk, static_cast<std::size_t>(count));
     std::size_t lineEnd = received.find('\n', searchFrom);
     if (lineEnd != std::string::npos) {
       received.resize(lineEnd);
-      return received;
+      return true;
     }
   }
 }

@@ -31,4 +31,10 @@ std::variant<UniqueFd, ConnectFailure> connectToAppSocket(const std::string& soc
 // or a time-out before the LF.
 std::optional<std::string> exchangeLine(int fd, std::string_view request);
 
+// exchangeLine with the answer put into `received`, whose content is replaced
+// and whose capacity is kept, so that a caller exchanging large lines one
+// after another can reuse one buffer. `request` must not point into
+// `received`. False, with `received` emptied, where exchangeLine gives nullopt.
+bool exchangeLineInto(int fd, std::string_view request, std::string& received);
+
 }  // namespace mivet
