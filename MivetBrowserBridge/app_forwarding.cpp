@@ -1,6 +1,7 @@
 #include "MivetBrowserBridge/app_forwarding.h"
 
 #include "MivetBrowserBridge/error_replies.h"
+#include "MivetBrowserBridge/in_place_json.h"
 #include "MivetBrowserBridge/request_line.h"
 #include "common/app_socket.h"
 
@@ -21,20 +22,30 @@ std::string_view connectFailureCode(ConnectFailure failure) {
   return "mivet_app_not_running";
 }
 
+AppReply failure(std::string_view code) {
+  return {errorReply(code), {}};
+}
+
 }  // namespace
 
-simdjson::dom::object forwardToMivetApp(const std::string& socketPath, std::string_view method,
-                                        simdjson::dom::object params, FrameWorkspace& workspace) {
+AppReply forwardToMivetApp(const std::string& socketPath, std::string_view method,
+                           simdjson::dom::object params, FrameWorkspace& workspace,
+                           std::string_view paramsText) {
   auto connection = connectToAppSocket(socketPath, appSocketTimeoutSeconds);
   if (auto* failed = std::get_if<ConnectFailure>(&connection)) {
-    return errorReply(connectFailureCode(*failed));
+    return failure(connectFailureCode(*failed));
   }
-  if (!buildRequestLine(workspace.bytes, method, params)) return errorReply("encode_error");
-  auto line = exchangeLine(std::get<UniqueFd>(connection).get(), workspace.bytes);
-  if (!line) return errorReply("ipc_eof");
-  auto answer = parseJsonObject(*workspace.parser, *line);
-  if (!answer) return errorReply("ipc_eof");
-  return *answer;
+  if (!buildRequestLine(workspace.request, method, params, paramsText)) {
+    return failure("encode_error");
+  }
+  // The body has served its purpose once the request is built.
+  std::string& line = workspace.body;
+  if (!exchangeLineInto(std::get<UniqueFd>(connection).get(), workspace.request, line)) {
+    return failure("ipc_eof");
+  }
+  auto answer = parseObjectInPlace(workspace.parsers, line);
+  if (!answer) return failure("ipc_eof");
+  return {*answer, line};
 }
 
 }  // namespace mivet::bridge

@@ -1,21 +1,21 @@
 #pragma once
 
-#include "common/json_reader.h"
+#include "MivetBrowserBridge/in_place_json.h"
 
-#include <simdjson.h>
-
-#include <memory>
 #include <string>
 
 namespace mivet::bridge {
 
-// Storage that one frame after another reuses, so a frame of 1 MiB costs no
-// fresh allocation and no more than one copy of its body is kept.
+// Storage that one frame after another reuses, so that a frame of 1 MiB costs
+// no fresh allocation and at most two copies of it are held at a time.
 struct FrameWorkspace {
-  // The incoming body, then the request line built from it, then the reply.
-  std::string bytes;
-  // Holds the parsed message until the request is built, then the app's answer.
-  std::unique_ptr<simdjson::dom::parser> parser = newJsonParser();
+  // The incoming body, then the application's answer line.
+  std::string body;
+  // The request line sent to the application, then the reply when the answer
+  // line cannot be written as it is.
+  std::string request;
+  // Hold the parsed message until the request is built, then the app's answer.
+  ObjectParsers parsers = newObjectParsers();
 };
 
 }  // namespace mivet::bridge

@@ -4,6 +4,7 @@
 #include "MivetBrowserBridge/error_replies.h"
 #include "MivetBrowserBridge/frame_reader.h"
 #include "MivetBrowserBridge/frame_writer.h"
+#include "MivetBrowserBridge/in_place_json.h"
 #include "MivetBrowserBridge/message_table.h"
 
 namespace mivet::bridge {
@@ -14,9 +15,9 @@ namespace {
 std::optional<simdjson::dom::object> readMessage(std::uint32_t length, int from,
                                                  FrameWorkspace& workspace) {
   // Room past the body lets the parser read the bytes where they are.
-  workspace.bytes.reserve(length + simdjson::SIMDJSON_PADDING);
-  if (!readExactInto(length, from, workspace.bytes)) return std::nullopt;
-  return parseJsonObject(*workspace.parser, workspace.bytes);
+  workspace.body.reserve(length + simdjson::SIMDJSON_PADDING);
+  if (!readExactInto(length, from, workspace.body)) return std::nullopt;
+  return parseObjectInPlace(workspace.parsers, workspace.body);
 }
 
 }  // namespace
@@ -26,17 +27,18 @@ bool serveNextFrame(const std::string& socketPath, FrameWorkspace& workspace, in
   if (!field) return false;
   std::uint32_t length = decodeFrameLength(*field);
   if (!frameLengthAcceptable(length)) {
-    writeNativeMessage(errorReply("frame_size_out_of_bounds"), workspace.bytes, to);
+    writeNativeMessage(errorReply("frame_size_out_of_bounds"), workspace.body, to);
     return false;
   }
   auto message = readMessage(length, from, workspace);
   if (!message) {
-    writeNativeMessage(errorReply("invalid_json_frame"), workspace.bytes, to);
+    writeNativeMessage(errorReply("invalid_json_frame"), workspace.body, to);
     return false;
   }
-  AppRequest request = requestForMessage(*message);
-  auto reply = forwardToMivetApp(socketPath, request.method, request.params, workspace);
-  writeNativeMessage(reply, workspace.bytes, to);
+  AppRequest request = requestForMessage(*message, workspace.body);
+  AppReply reply =
+      forwardToMivetApp(socketPath, request.method, request.params, workspace, request.paramsText);
+  writeNativeMessage(reply.object, reply.text, workspace.request, to);
   return true;
 }
 

@@ -1,23 +1,32 @@
 #include "MivetBrowserBridge/request_line.h"
 
+#include "MivetBrowserBridge/compact_copy.h"
 #include "common/json_writer.h"
 #include "common/uuid.h"
 
 namespace mivet::bridge {
+namespace {
 
-bool buildRequestLine(std::string& line, std::string_view method, simdjson::dom::object params) {
-  line.clear();
+// The params as JsonWriter writes them, straight after the text already in `line`.
+bool writeParams(std::string& line, simdjson::dom::object params, std::string_view paramsText) {
+  if (!paramsText.empty() && appendCompactCopy(line, paramsText)) return true;
   JsonWriter writer(line);
-  writer.beginObject();
-  writer.key("id");
-  writer.string(newUpperCaseUUID());
-  writer.key("method");
-  writer.string(method);
-  writer.key("params");
   writer.element(params);
-  writer.endObject();
-  if (writer.failed()) return false;
-  line += '\n';
+  return !writer.failed();
+}
+
+}  // namespace
+
+bool buildRequestLine(std::string& line, std::string_view method, simdjson::dom::object params,
+                      std::string_view paramsText) {
+  // The members in the order and form JsonWriter would give them.
+  line.assign(R"({"id":")");
+  line += newPooledUpperCaseUUID();
+  line += R"(","method":)";
+  line += jsonQuoted(method);
+  line += R"(,"params":)";
+  if (!writeParams(line, params, paramsText)) return false;
+  line += "}\n";
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "MivetBrowserBridge/app_forwarding.h"
 
 #include "MivetBrowserBridge/socket_path.h"
+#include "common/json_reader.h"
 #include "common/json_writer.h"
 #include "tests/support/fake_app.h"
 #include "tests/support/temp_dir.h"
@@ -28,7 +29,7 @@ std::string forward(const std::string& socketPath, std::string_view method = "pi
                     const std::string& params = "{}") {
   auto parsed = parseJsonDocument(params);
   FrameWorkspace workspace;
-  return compact(forwardToMivetApp(socketPath, method, parsed->root, workspace));
+  return compact(forwardToMivetApp(socketPath, method, parsed->root, workspace).object);
 }
 
 // The reply to one forwarded ping when the application answers `answer`.

@@ -1,0 +1,180 @@
+#include "MivetBrowserBridge/compact_copy.h"
+
+#include "common/json_reader.h"
+#include "common/json_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+// Built twice: once as the bridge builds it, once with the portable scan
+// that processors without SSE2 use.
+#ifdef MIVET_PORTABLE_SCAN
+#define COMPACT_COPY_SUITE BridgeCompactCopyPortable
+#else
+#define COMPACT_COPY_SUITE BridgeCompactCopy
+#endif
+
+namespace mivet::bridge {
+namespace {
+
+// What JsonWriter writes for `json` once parsed; "" when it does not parse.
+std::string writtenByWriter(const std::string& json) {
+  auto parser = newJsonParser();
+  simdjson::dom::element root;
+  if (parser->parse(json).get(root) != simdjson::SUCCESS) return "";
+  std::string out;
+  JsonWriter writer(out);
+  writer.element(root);
+  return out;
+}
+
+// Checks both fast paths against the writer; true when the copy was taken.
+bool copyMatchesWriter(const std::string& json) {
+  const std::string expected = writtenByWriter(json);
+  if (expected.empty()) {
+    ADD_FAILURE() << "not valid JSON: " << json;
+    return false;
+  }
+  std::string out = "prefix";
+  const bool copied = appendCompactCopy(out, json);
+  EXPECT_EQ(out, copied ? "prefix" + expected : "prefix") << json;
+  if (auto length = compactAsWrittenLength(json)) {
+    EXPECT_EQ(json.substr(0, *length), expected) << json;
+  } else {
+    EXPECT_FALSE(copied && out == "prefix" + json) << "as written, yet refused: " << json;
+  }
+  return copied;
+}
+
+TEST(COMPACT_COPY_SUITE, RewritesWhatTheWriterWritesDifferently) {
+  const std::vector<std::string> rewritten = {
+      R"({ "a" : [ 1 , 2 ] ,"b":{ } , "c" : [ ] })",
+      "\n\t{\"url\":\"https://a.example/x/\",\"esc\":\"\\/ \\\" \\\\ \\b\\f\\n\\r\\t\"}\r\n",
+      R"({"u":"\u0041\u00e9\u20ac\u001F\u0000\u0008\u0009\u000a\u000C\u000d\u0022\u005c\u002f"})",
+      R"({"lower":"\u001f","upper":"\u001F","A":"\u0041"})",
+      R"(["é 東京 🚀 \u2028", true, false, null, -7, 0, 123456789012345678])",
+      R"("just a string / with a slash")",
+      R"({"deep":[[[[{"x":[{}]}]]]],"last":null})",
+  };
+  for (const auto& json : rewritten) EXPECT_TRUE(copyMatchesWriter(json)) << json;
+}
+
+TEST(COMPACT_COPY_SUITE, GivesUpWhereTheWriterMightDiffer) {
+  const std::vector<std::string> refused = {
+      R"({"n":1.0})",
+      R"({"n":1.5})",
+      R"({"n":1e3})",
+      R"({"n":-0})",
+      R"([1234567890123456789])",
+      R"({"s":"\ud83d\ude80"})",
+  };
+  for (const auto& json : refused) EXPECT_FALSE(copyMatchesWriter(json)) << json;
+}
+
+TEST(COMPACT_COPY_SUITE, TakesTextThatIsAlreadyAsWrittenAsItIs) {
+  const std::string json =
+      R"({"ok":true,"result":{"url":"https:\/\/a\/b","t":"\"q\"\n\u001f é","n":[-1,0,7]}})";
+  EXPECT_EQ(compactAsWrittenLength(json + "\n{\"more\":1}"), json.size());
+  EXPECT_EQ(writtenByWriter(json), json);
+  EXPECT_EQ(compactAsWrittenLength(R"({"url":"https://a"})"), std::nullopt);
+  EXPECT_EQ(compactAsWrittenLength(R"({"a": 1})"), std::nullopt);
+  EXPECT_EQ(compactAsWrittenLength(R"({"a":"\u00e9"})"), std::nullopt);
+  EXPECT_EQ(compactAsWrittenLength(""), std::nullopt);
+  EXPECT_EQ(compactAsWrittenLength("{\"a\":"), std::nullopt);
+}
+
+// Random documents with random spacing, escapes and numbers.
+class RandomJson {
+ public:
+  explicit RandomJson(unsigned seed) : random_(seed) {}
+
+  std::string document() {
+    std::string out;
+    value(out, 0);
+    return out;
+  }
+
+ private:
+  std::size_t pick(std::size_t count) { return random_() % count; }
+
+  void space(std::string& out) {
+    static const char* spaces[] = {"", "", "", " ", "\n", "\t ", "\r\n"};
+    out += spaces[pick(7)];
+  }
+
+  void string(std::string& out) {
+    static const char* pieces[] = {"a",       "Zz",      " ",       "/",
+                                   "é",       "東京",    "🚀",       "\\\"",
+                                   "\\\\",    "\\/",     "\\n",     "\\t",
+                                   "\\b",     "\\u0041", "\\u00e9", "\\u001f",
+                                   "\\u001F", "\\u20AC", "\\u2028", "https://x.example/p?q=1",
+                                   "\\u0000"};
+    out += '"';
+    for (std::size_t n = pick(12); n > 0; --n) out += pieces[pick(std::size(pieces))];
+    out += '"';
+  }
+
+  void scalar(std::string& out) {
+    static const char* scalars[] = {"true", "false", "null", "0",    "-12",
+                                    "42",   "7.5",   "1e2",  "-0.0", "999999999999999999"};
+    if (pick(2) == 0) {
+      string(out);
+    } else {
+      out += scalars[pick(std::size(scalars))];
+    }
+  }
+
+  void value(std::string& out, int depth) {
+    std::size_t kind = depth > 5 ? 2 : pick(3);
+    if (kind == 2) return scalar(out);
+    const bool object = kind == 0;
+    out += object ? '{' : '[';
+    for (std::size_t n = pick(5), i = 0; i < n; ++i) {
+      if (i > 0) out += ',';
+      space(out);
+      if (object) {
+        string(out);
+        space(out);
+        out += ':';
+        space(out);
+      }
+      value(out, depth + 1);
+      space(out);
+    }
+    out += object ? '}' : ']';
+  }
+
+  std::mt19937 random_;
+};
+
+TEST(COMPACT_COPY_SUITE, AgreesWithTheWriterOnRandomDocuments) {
+  RandomJson generator(20261209);
+  int copied = 0;
+  for (int i = 0; i < 3000; ++i) copied += copyMatchesWriter(generator.document()) ? 1 : 0;
+  EXPECT_GT(copied, 300);  // the fast path is really taken, not only refused
+}
+
+TEST(COMPACT_COPY_SUITE, FindsTheFirstMemberOfAName) {
+  const std::string message =
+      R"({ "type" : "digest", "other":{"payload":1}, "payload" : {"a":[1]}, "payload":2})";
+  auto offset = memberValueOffset(message, "payload");
+  ASSERT_TRUE(offset.has_value());
+  EXPECT_EQ(message.substr(*offset, 9), R"({"a":[1]})");
+  EXPECT_EQ(message.substr(*memberValueOffset(message, "type"), 8), R"("digest")");
+  EXPECT_EQ(memberValueOffset(message, "missing"), std::nullopt);
+  EXPECT_EQ(memberValueOffset("{}", "payload"), std::nullopt);
+  EXPECT_EQ(memberValueOffset(R"({"s":"a\"payload\":1","payload":3})", "payload"),
+            std::optional<std::size_t>(32));
+}
+
+TEST(COMPACT_COPY_SUITE, ANameWithEscapesBeforeTheMemberStopsTheSearch) {
+  // The parser sees "payload" in the first member; the text search must not
+  // pick the second one.
+  EXPECT_EQ(memberValueOffset(R"({"pay\u006coad":{"a":1},"payload":{"b":2}})", "payload"),
+            std::nullopt);
+  EXPECT_EQ(memberValueOffset(R"({"a\"b":1,"payload":{}})", "payload"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace mivet::bridge
