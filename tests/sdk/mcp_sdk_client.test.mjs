@@ -139,7 +139,16 @@ async function openSession(requestedVersion) {
   stdio.stderr.on('data', (chunk) => { stderr += chunk; });
   const transport = new VersionPinningTransport(stdio, requestedVersion);
   const client = new Client({ name: 'mivet-sdk-test', version: '1.0.0' });
-  await client.connect(transport, { timeout: 5000 });
+  const removeAll = async () => {
+    await app.close();
+    fs.rmSync(dir, { recursive: true, force: true });
+  };
+  try {
+    await client.connect(transport, { timeout: 5000 });
+  } catch (error) {
+    await removeAll();
+    throw error;
+  }
   // The transport keeps the spawned server private; its exit status is what
   // the shutdown check is about, so watch the process itself.
   const exited = new Promise((resolve) => {
@@ -153,8 +162,7 @@ async function openSession(requestedVersion) {
     stderr: () => stderr,
     cleanUp: async () => {
       await client.close();
-      await app.close();
-      fs.rmSync(dir, { recursive: true, force: true });
+      await removeAll();
     },
   };
 }
