@@ -4,7 +4,11 @@
 #include <emmintrin.h>
 #endif
 
+#include "common/json_reader.h"
+
+#include <algorithm>
 #include <bit>
+#include <bitset>
 #include <cstdint>
 #include <cstring>
 
@@ -73,12 +77,16 @@ bool isJsonSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
 std::optional<char32_t> hexUnit(std::string_view text, std::size_t at) {
   if (at + 4 > text.size()) return std::nullopt;
   char32_t unit = 0;
   for (std::size_t i = at; i < at + 4; ++i) {
     char c = text[i];
-    int digit = c >= '0' && c <= '9'   ? c - '0'
+    int digit = isDigit(c)             ? c - '0'
                 : c >= 'a' && c <= 'f' ? c - 'a' + 10
                 : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                        : -1;
@@ -133,57 +141,116 @@ void appendAsWritten(std::string& out, char32_t cp) {
   }
 }
 
-// Walks one valid JSON value, copying it to `out` in runs. Without `out` it
-// only checks that nothing would need rewriting.
+enum class ScanMode {
+  copy,       // append the compact text to `out`
+  asWritten,  // give up on anything the writer would write differently
+  validate,   // only check the grammar
+};
+
+// What the walk expects next.
+enum class Expect { value, valueOrClose, name, nameOrClose, colon, commaOrClose };
+
+// Walks one JSON value, checking its grammar, copying it in runs or checking
+// that it needs no rewriting.
 class CompactScan {
  public:
-  CompactScan(std::string_view text, std::string* out) : text_(text), out_(out) {}
+  CompactScan(std::string_view text, std::size_t at, ScanMode mode, std::string* out)
+      : text_(text), mode_(mode), out_(out), at_(at), runStart_(at) {}
 
-  // Offset just past the value; nullopt when the scan gives up.
-  std::optional<std::size_t> run() {
-    std::size_t depth = 0;
+  // Offset just past the value; nullopt when the walk gives up.
+  std::optional<std::size_t> run(std::size_t levels) {
+    levels = std::min(levels, maxJsonDepth);
+    Expect expect = Expect::value;
     while (at_ < text_.size()) {
       const char c = text_[at_];
-      if (c == '"') {
-        if (!string()) return std::nullopt;
-      } else if (c == '{' || c == '[') {
-        ++depth, ++at_;
+      if (isJsonSpace(c)) {
+        if (!rewrite(1, {})) return std::nullopt;
         continue;
-      } else if (c == '}' || c == ']') {
-        if (depth == 0) return std::nullopt;
-        --depth, ++at_;
-      } else if (c == ',' || c == ':') {
-        ++at_;
-        continue;
-      } else if (isJsonSpace(c)) {
-        if (!replace(1, {})) return std::nullopt;
-        continue;
-      } else if (c == 't' || c == 'n') {
-        at_ += 4;
-      } else if (c == 'f') {
-        at_ += 5;
-      } else if (!integer()) {
-        return std::nullopt;
       }
-      if (depth == 0) return finish();
+      switch (expect) {
+        case Expect::colon:
+          if (c != ':') return std::nullopt;
+          ++at_;
+          expect = Expect::value;
+          continue;
+        case Expect::commaOrClose:
+        case Expect::valueOrClose:
+        case Expect::nameOrClose:
+          if (c == (inObject() ? '}' : ']')) {
+            ++at_;
+            if (--depth_ == 0) return finish();
+            expect = Expect::commaOrClose;
+            continue;
+          }
+          if (expect == Expect::commaOrClose) {
+            if (c != ',') return std::nullopt;
+            ++at_;
+            expect = inObject() ? Expect::name : Expect::value;
+            continue;
+          }
+          expect = expect == Expect::nameOrClose ? Expect::name : Expect::value;
+          [[fallthrough]];
+        case Expect::name:
+        case Expect::value:
+          break;
+      }
+      if (expect == Expect::name) {
+        if (c != '"' || !string()) return std::nullopt;
+        expect = Expect::colon;
+        continue;
+      }
+      if (c == '{' || c == '[') {
+        if (depth_ == levels) return std::nullopt;
+        objects_[depth_++] = c == '{';
+        ++at_;
+        expect = c == '{' ? Expect::nameOrClose : Expect::valueOrClose;
+        continue;
+      }
+      if (!scalar(c)) return std::nullopt;
+      if (depth_ == 0) return finish();
+      expect = Expect::commaOrClose;
     }
     return std::nullopt;  // the text ended inside the value
   }
 
  private:
+  bool inObject() const { return objects_[depth_ - 1]; }
+
   std::optional<std::size_t> finish() {
-    if (at_ > text_.size()) return std::nullopt;
-    if (out_ != nullptr) out_->append(text_, runStart_, at_ - runStart_);
+    if (mode_ == ScanMode::copy) out_->append(text_, runStart_, at_ - runStart_);
     return at_;
   }
 
-  // Puts `with` in place of the `count` bytes at the scan position.
-  bool replace(std::size_t count, std::string_view with) {
-    if (out_ == nullptr) return false;
-    out_->append(text_, runStart_, at_ - runStart_);
-    *out_ += with;
+  // Puts `with` in place of the `count` bytes at the walk's position.
+  bool rewrite(std::size_t count, std::string_view with) {
+    if (mode_ == ScanMode::asWritten) return false;
+    if (mode_ == ScanMode::copy) {
+      out_->append(text_, runStart_, at_ - runStart_);
+      *out_ += with;
+    }
     at_ += count;
     runStart_ = at_;
+    return true;
+  }
+
+  bool scalar(char c) {
+    switch (c) {
+      case '"':
+        return string();
+      case 't':
+        return literal("true");
+      case 'f':
+        return literal("false");
+      case 'n':
+        return literal("null");
+      default:
+        return integer();
+    }
+  }
+
+  bool literal(std::string_view word) {
+    if (text_.substr(at_, word.size()) != word) return false;
+    at_ += word.size();
     return true;
   }
 
@@ -196,21 +263,20 @@ class CompactScan {
           ++at_;
           return true;
         case '/':
-          if (!replace(1, "\\/")) return false;
+          if (!rewrite(1, "\\/")) return false;
           break;
         case '\\':
           if (!escape()) return false;
           break;
         default:
-          return false;  // a raw control character: not valid JSON
+          return false;  // a raw control character is not JSON
       }
     }
   }
 
   bool escape() {
     if (at_ + 1 >= text_.size()) return false;
-    const char kind = text_[at_ + 1];
-    switch (kind) {
+    switch (text_[at_ + 1]) {
       case '"':
       case '\\':
       case '/':
@@ -221,113 +287,70 @@ class CompactScan {
       case 't':
         at_ += 2;  // the writer uses the same short escapes
         return true;
+      case 'u':
+        break;
+      default:
+        return false;
     }
-    auto unit = kind == 'u' ? hexUnit(text_, at_ + 2) : std::nullopt;
+    auto unit = hexUnit(text_, at_ + 2);
     if (!unit || (*unit >= 0xD800 && *unit <= 0xDFFF)) return false;
     std::string written;
     appendAsWritten(written, *unit);
-    if (std::string_view(text_).substr(at_, 6) == written) {
+    if (text_.substr(at_, 6) == written) {
       at_ += 6;  // already "\u001f" as the writer spells it
       return true;
     }
-    return replace(6, written);
+    return rewrite(6, written);
   }
 
-  // A plain integer, which the writer prints as it stands. Other numbers
-  // may come out differently ("1.0" as "1", "-0" as "0").
+  // -?(0|[1-9][0-9]*) of up to 18 digits, which the writer prints as it
+  // stands. Other numbers may come out differently ("1.0" as "1", "-0" as "0").
   bool integer() {
     std::size_t end = at_ + (text_[at_] == '-' ? 1 : 0);
     const std::size_t digitsStart = end;
-    while (end < text_.size() && text_[end] >= '0' && text_[end] <= '9') ++end;
+    while (end < text_.size() && isDigit(text_[end])) ++end;
     const std::size_t digits = end - digitsStart;
     if (digits == 0 || digits > 18) return false;
+    if (text_[digitsStart] == '0' && (digits > 1 || digitsStart > at_)) return false;
     if (end < text_.size() && (text_[end] == '.' || text_[end] == 'e' || text_[end] == 'E')) {
       return false;
     }
-    if (digitsStart > at_ && text_[digitsStart] == '0') return false;  // "-0"
     at_ = end;
     return true;
   }
 
   std::string_view text_;
+  ScanMode mode_;
   std::string* out_;
-  std::size_t at_ = 0;
-  std::size_t runStart_ = 0;
+  std::size_t at_;
+  std::size_t runStart_;
+  std::size_t depth_ = 0;              // objects and arrays open
+  std::bitset<maxJsonDepth> objects_;  // whether each open one is an object
 };
 
-std::size_t skipSpace(std::string_view text, std::size_t at) {
+}  // namespace
+
+std::size_t skipJsonSpace(std::string_view text, std::size_t at) {
   while (at < text.size() && isJsonSpace(text[at])) ++at;
   return at;
 }
 
-// Offset just past the string whose opening quote is at `at`, or npos.
-std::size_t skipString(std::string_view text, std::size_t at) {
-  for (++at; at < text.size(); ++at) {
-    if (text[at] == '\\') {
-      ++at;
-    } else if (text[at] == '"') {
-      return at + 1;
-    }
-  }
-  return std::string_view::npos;
-}
-
-// Offset just past the value that starts at `at`, or npos.
-std::size_t skipValue(std::string_view text, std::size_t at) {
-  std::size_t depth = 0;
-  while (at < text.size()) {
-    const char c = text[at];
-    if (c == '"') {
-      at = skipString(text, at);
-      if (at == std::string_view::npos) return at;
-    } else if (c == '{' || c == '[') {
-      ++depth, ++at;
-      continue;
-    } else if (c == '}' || c == ']') {
-      if (depth == 0) return at;
-      --depth, ++at;
-    } else if (depth == 0 && (c == ',' || isJsonSpace(c))) {
-      return at;
-    } else {
-      ++at;
-      continue;
-    }
-    if (depth == 0) return at;
-  }
-  return depth == 0 ? at : std::string_view::npos;
-}
-
-}  // namespace
-
-bool appendCompactCopy(std::string& out, std::string_view validJson) {
+std::optional<std::size_t> appendCompactValue(std::string& out, std::string_view text,
+                                              std::size_t at, std::size_t levels) {
   const std::size_t outSize = out.size();
-  if (CompactScan(validJson, &out).run()) return true;
-  out.resize(outSize);
-  return false;
+  at = skipJsonSpace(text, at);
+  auto end = CompactScan(text, at, ScanMode::copy, &out).run(levels);
+  if (!end) out.resize(outSize);
+  return end;
 }
 
-std::optional<std::size_t> compactAsWrittenLength(std::string_view validJson) {
-  return CompactScan(validJson, nullptr).run();
+std::optional<std::size_t> compactValueLength(std::string_view text) {
+  return CompactScan(text, 0, ScanMode::asWritten, nullptr).run(maxJsonDepth);
 }
 
-std::optional<std::size_t> memberValueOffset(std::string_view validObject, std::string_view key) {
-  std::size_t at = skipSpace(validObject, 0);
-  if (at >= validObject.size() || validObject[at] != '{') return std::nullopt;
-  for (++at;;) {
-    at = skipSpace(validObject, at);
-    if (at >= validObject.size() || validObject[at] != '"') return std::nullopt;
-    const std::size_t nameEnd = skipString(validObject, at);
-    if (nameEnd == std::string_view::npos) return std::nullopt;
-    std::string_view name = validObject.substr(at + 1, nameEnd - at - 2);
-    if (name.find('\\') != std::string_view::npos) return std::nullopt;
-    at = skipSpace(validObject, nameEnd);
-    if (at >= validObject.size() || validObject[at] != ':') return std::nullopt;
-    at = skipSpace(validObject, at + 1);
-    if (name == key) return at;
-    at = skipSpace(validObject, skipValue(validObject, at));
-    if (at >= validObject.size() || validObject[at] != ',') return std::nullopt;
-    ++at;
-  }
+std::optional<std::size_t> skipValidValue(std::string_view text, std::size_t at,
+                                          std::size_t levels) {
+  return CompactScan(text, skipJsonSpace(text, at), ScanMode::validate, nullptr).run(levels);
 }
 
 }  // namespace mivet::bridge

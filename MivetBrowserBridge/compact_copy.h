@@ -5,32 +5,36 @@
 #include <string>
 #include <string_view>
 
-// A fast path for JSON that a strict parser has already accepted: rather than
-// writing the parsed values back out through JsonWriter, copy the text in long
-// runs and rewrite only what the writer would write differently (white space
-// between tokens, "/" inside strings, \u escapes). The result is the writer's
-// compact output, byte for byte. Where the copy cannot be sure of that (a
-// number that is not a plain integer of up to 18 digits, an escaped
-// surrogate), it gives up and the caller uses the writer.
+// A fast path for JSON text: instead of parsing it into values and writing
+// them back out through JsonWriter, walk the text once, checking its grammar
+// on the way, and copy it in long runs, rewriting only what the writer would
+// write differently (white space between tokens, "/" inside strings, \u
+// escapes). The result is the writer's compact output, byte for byte. The walk
+// gives up on anything it cannot vouch for: text that is not JSON, a number
+// other than a plain integer of up to 18 digits, an escaped surrogate, more
+// than maxJsonDepth levels of objects and arrays. The caller then parses the
+// text and lets the parser and the writer decide. Text must be valid UTF-8.
 
 namespace mivet::bridge {
 
-// Appends to `out` the compact text of the one JSON value at the start of
-// `validJson`, exactly as JsonWriter's compact style writes it once parsed.
-// Text after the value is ignored. False, with `out` as it was, when the copy
-// gives up.
-bool appendCompactCopy(std::string& out, std::string_view validJson);
+// Appends to `out` the compact text of the JSON value that starts at
+// `text[at]` (white space before it is skipped), with at most `levels` levels
+// of objects and arrays. Returns the offset just past the value; nullopt, with
+// `out` as it was, when the walk gives up.
+std::optional<std::size_t> appendCompactValue(std::string& out, std::string_view text,
+                                              std::size_t at = 0, std::size_t levels = 512);
 
-// The length of the one JSON value at the start of `validJson` when that text
-// is already exactly what JsonWriter's compact style would write for it (so it
-// can be used as it is); nullopt when it would be written differently or the
-// copy would give up.
-std::optional<std::size_t> compactAsWrittenLength(std::string_view validJson);
+// Checks the JSON value at the start of `text` without copying it: its length
+// when the text is already exactly what JsonWriter's compact style writes for
+// it, nullopt when it would be written differently or the walk gives up.
+std::optional<std::size_t> compactValueLength(std::string_view text);
 
-// Offset in `validObject` (the text of a valid JSON object) of the value of
-// its first member named `key`. nullopt when there is no such member, or when
-// a member name up to it is written with escapes and so cannot be compared as
-// text.
-std::optional<std::size_t> memberValueOffset(std::string_view validObject, std::string_view key);
+// Checks the JSON value that starts at `text[at]` without copying it; the
+// offset just past it, or nullopt when the walk gives up.
+std::optional<std::size_t> skipValidValue(std::string_view text, std::size_t at,
+                                          std::size_t levels);
+
+// The offset of the first byte from `at` that is not JSON white space.
+std::size_t skipJsonSpace(std::string_view text, std::size_t at);
 
 }  // namespace mivet::bridge

@@ -11,10 +11,11 @@ namespace mivet::bridge {
 struct FrameWorkspace {
   // The incoming body, then the application's answer line.
   std::string body;
-  // The request line sent to the application, then the reply when the answer
-  // line cannot be written as it is.
+  // The request's params as compact JSON, then the whole request line, then
+  // the reply when the answer line cannot be written as it is.
   std::string request;
-  // Hold the parsed message until the request is built, then the app's answer.
+  // For the texts that the text walk cannot vouch for: the parsed message
+  // until the request is built, then the parsed answer.
   ObjectParsers parsers = newObjectParsers();
 };
 

@@ -1,6 +1,5 @@
 #include "MivetBrowserBridge/frame_writer.h"
 
-#include "MivetBrowserBridge/compact_copy.h"
 #include "common/json_writer.h"
 
 #include <cstdint>
@@ -46,20 +45,6 @@ void writeNativeMessage(simdjson::dom::object message, std::string& buffer, int 
   writer.element(message);
   if (writer.failed()) return;
   writeFrame(buffer, to);
-}
-
-void writeNativeMessage(simdjson::dom::object message, std::string_view sourceText,
-                        std::string& buffer, int to) {
-  if (auto length = compactAsWrittenLength(sourceText)) {
-    writeFrame(sourceText.substr(0, *length), to);
-    return;
-  }
-  buffer.clear();
-  if (appendCompactCopy(buffer, sourceText)) {
-    writeFrame(buffer, to);
-    return;
-  }
-  writeNativeMessage(message, buffer, to);
 }
 
 void writeNativeMessage(simdjson::dom::object message, int to) {

@@ -25,12 +25,6 @@ void writeFrame(std::string_view body, int to = STDOUT_FILENO);
 // that cannot be serialised is dropped: nothing at all is written.
 void writeNativeMessage(simdjson::dom::object message, std::string& buffer, int to = STDOUT_FILENO);
 
-// writeNativeMessage for a message that is also at hand as the valid JSON
-// text it was parsed from: the text is copied where that gives the same frame,
-// which is cheaper than writing the message value by value.
-void writeNativeMessage(simdjson::dom::object message, std::string_view sourceText,
-                        std::string& buffer, int to = STDOUT_FILENO);
-
 // writeNativeMessage with a buffer of its own.
 void writeNativeMessage(simdjson::dom::object message, int to = STDOUT_FILENO);
 

@@ -6,18 +6,38 @@
 #include "MivetBrowserBridge/frame_writer.h"
 #include "MivetBrowserBridge/in_place_json.h"
 #include "MivetBrowserBridge/message_table.h"
+#include "MivetBrowserBridge/message_text.h"
+#include "MivetBrowserBridge/request_line.h"
 
 namespace mivet::bridge {
 namespace {
 
-// The message object in a body of `length` bytes read from `from`; nullopt
-// when the body is cut short or is not a JSON object.
-std::optional<simdjson::dom::object> readMessage(std::uint32_t length, int from,
-                                                 FrameWorkspace& workspace) {
-  // Room past the body lets the parser read the bytes where they are.
+// Reads a body of `length` bytes from `from` into workspace.body, with room
+// past it for the parser's padding. False when the input ends first.
+bool readBody(std::uint32_t length, int from, FrameWorkspace& workspace) {
   workspace.body.reserve(length + simdjson::SIMDJSON_PADDING);
-  if (!readExactInto(length, from, workspace.body)) return std::nullopt;
-  return parseObjectInPlace(workspace.parsers, workspace.body);
+  return readExactInto(length, from, workspace.body);
+}
+
+// The method for the message in workspace.body, with the request's params
+// left in workspace.request (empty when they cannot be serialised); nullopt
+// when the body is not a JSON object.
+std::optional<std::string_view> prepareRequest(FrameWorkspace& workspace) {
+  if (auto method = requestFromText(workspace.body, workspace.request)) return method;
+  auto message = parseObjectInPlace(workspace.parsers, workspace.body);
+  if (!message) return std::nullopt;
+  AppRequest request = requestForMessage(*message);
+  workspace.request.clear();
+  if (!appendParams(workspace.request, request.params)) workspace.request.clear();
+  return request.method;
+}
+
+void writeReply(const AppReply& reply, FrameWorkspace& workspace, int to) {
+  if (!reply.text.empty()) {
+    writeFrame(reply.text, to);
+  } else {
+    writeNativeMessage(reply.object, workspace.request, to);
+  }
 }
 
 }  // namespace
@@ -27,23 +47,25 @@ bool serveNextFrame(const std::string& socketPath, FrameWorkspace& workspace, in
   if (!field) return false;
   std::uint32_t length = decodeFrameLength(*field);
   if (!frameLengthAcceptable(length)) {
-    writeNativeMessage(errorReply("frame_size_out_of_bounds"), workspace.body, to);
+    writeNativeMessage(errorReply("frame_size_out_of_bounds"), workspace.request, to);
     return false;
   }
-  auto message = readMessage(length, from, workspace);
-  if (!message) {
-    writeNativeMessage(errorReply("invalid_json_frame"), workspace.body, to);
+  auto method = readBody(length, from, workspace) ? prepareRequest(workspace) : std::nullopt;
+  if (!method) {
+    writeNativeMessage(errorReply("invalid_json_frame"), workspace.request, to);
     return false;
   }
-  AppRequest request = requestForMessage(*message, workspace.body);
-  AppReply reply =
-      forwardToMivetApp(socketPath, request.method, request.params, workspace, request.paramsText);
-  writeNativeMessage(reply.object, reply.text, workspace.request, to);
+  writeReply(forwardToMivetApp(socketPath, *method, workspace), workspace, to);
   return true;
 }
 
 void serveFrames(const std::string& socketPath, int from, int to) {
   FrameWorkspace workspace;
+  // Room for a body of the largest size and for a request or an answer twice
+  // as large ("/" becomes "\/"), reserved once: the pages are used only as
+  // they are filled, and no buffer has to be moved while a large one grows.
+  workspace.body.reserve(2 * std::size_t{maxMessageBytes});
+  workspace.request.reserve(2 * std::size_t{maxMessageBytes});
   while (serveNextFrame(socketPath, workspace, from, to)) {
   }
 }

@@ -2,24 +2,32 @@
 
 #include <simdjson.h>
 
+#include <optional>
 #include <string_view>
 
 namespace mivet::bridge {
 
+// The application method for a browser message of this "type": "heartbeat"
+// gives "browser_heartbeat", "digest" gives "browser_ingest_digest", and
+// anything else, a missing "type" or one that is not a string (nullopt)
+// gives "ping". Never fails.
+std::string_view methodForType(std::optional<std::string_view> type);
+
+// Whether requests of `method` carry the message's "payload"; a "ping" has
+// empty params.
+constexpr bool methodCarriesPayload(std::string_view method) {
+  return method != "ping";
+}
+
 // What one browser message asks of the desktop application.
 struct AppRequest {
-  std::string_view method;       // "browser_heartbeat", "browser_ingest_digest" or "ping"
+  std::string_view method;
   simdjson::dom::object params;  // lives as long as the message it came from
-  // The params as JSON text starting at this view (it may run on past them):
-  // "{}" or a view into the message's body. Empty when not known.
-  std::string_view paramsText;
 };
 
-// The request for a browser message: "heartbeat" and "digest" carry their
-// "payload" object (an empty object when it is absent or not an object);
-// every other "type", a missing one or one that is not a string, is a "ping"
-// with empty params. `body`, when given, is the text `message` was parsed
-// from. Never fails.
-AppRequest requestForMessage(simdjson::dom::object message, std::string_view body = {});
+// The request for a parsed browser message: the method for its "type", with
+// its "payload" object (an empty object when it is absent or not an object)
+// when the method carries one. Never fails.
+AppRequest requestForMessage(simdjson::dom::object message);
 
 }  // namespace mivet::bridge

@@ -7,13 +7,14 @@
 
 namespace mivet::bridge {
 
-// Replaces the content of `line` with the request {"id","method","params"} as
-// compact JSON followed by one LF, with a new upper-case UUID as "id".
-// `paramsText`, when not empty, is the valid JSON text `params` was parsed
-// from (it may run on past them) and is copied instead of written value by
-// value where the result is the same. `method` is plain ASCII. False when the
-// request cannot be serialised (then `line` must not be sent).
-bool buildRequestLine(std::string& line, std::string_view method, simdjson::dom::object params,
-                      std::string_view paramsText = {});
+// Appends `params` to `out` as compact JSON, as JsonWriter writes it. False
+// when they cannot be serialised.
+bool appendParams(std::string& out, simdjson::dom::object params);
+
+// Turns `line`, which holds the request's params as compact JSON, into the
+// whole request line: {"id","method","params"} followed by one LF, with a new
+// upper-case UUID as "id" and the members in the order and form JsonWriter
+// gives them. `method` is plain ASCII. Never fails.
+void wrapParamsInRequestLine(std::string& line, std::string_view method);
 
 }  // namespace mivet::bridge

@@ -1,5 +1,6 @@
 #include "MivetBrowserBridge/app_forwarding.h"
 
+#include "MivetBrowserBridge/request_line.h"
 #include "MivetBrowserBridge/socket_path.h"
 #include "common/json_reader.h"
 #include "common/json_writer.h"
@@ -29,7 +30,9 @@ std::string forward(const std::string& socketPath, std::string_view method = "pi
                     const std::string& params = "{}") {
   auto parsed = parseJsonDocument(params);
   FrameWorkspace workspace;
-  return compact(forwardToMivetApp(socketPath, method, parsed->root, workspace).object);
+  appendParams(workspace.request, parsed->root);
+  AppReply reply = forwardToMivetApp(socketPath, method, workspace);
+  return reply.text.empty() ? compact(reply.object) : std::string(reply.text);
 }
 
 // The reply to one forwarded ping when the application answers `answer`.
@@ -72,6 +75,22 @@ TEST(BridgeForwarding, ReturnsTheApplicationsAnswerWhole) {
   EXPECT_EQ(replyTo(FakeAnswer{
                 "{\"ok\":true,\"n\":12345}\n{\"more\":1}\n", {}, 5, std::chrono::milliseconds(2)}),
             R"({"ok":true,"n":12345})");
+}
+
+TEST(BridgeForwarding, AnswersTheTextWalkLeavesAloneAreParsedAndRewritten) {
+  EXPECT_EQ(replyTo(test::lineAnswer(R"({"ok":true,"n":1.50,"e":1E2})")),
+            R"({"ok":true,"n":1.5,"e":100})");
+  EXPECT_EQ(replyTo(test::lineAnswer(R"({"s":"\ud83d\ude80 \u00e9"})")), "{\"s\":\"🚀 é\"}");
+}
+
+TEST(BridgeForwarding, ParamsThatCouldNotBeSerialisedAreAnEncodeError) {
+  test::TempDir dir;
+  test::FakeApp app(dir.file("app.sock"),
+                    [](const std::string&) { return test::lineAnswer(R"({"ok":true})"); });
+  FrameWorkspace workspace;  // no params in workspace.request
+  AppReply reply = forwardToMivetApp(app.socketPath(), "ping", workspace);
+  EXPECT_EQ(compact(reply.object), R"({"ok":false,"error":"encode_error"})");
+  EXPECT_TRUE(app.requests().empty());
 }
 
 TEST(BridgeForwarding, AnythingButAnObjectLineIsIpcEof) {

@@ -80,19 +80,6 @@ TEST(BridgeWriteNativeMessage, ReusesTheCallersBufferAcrossMessages) {
   EXPECT_EQ(frames.substr(frames.size() - 11), std::string("\x07\x00\x00\x00", 4) + R"({"b":2})");
 }
 
-TEST(BridgeWriteNativeMessage, WritingFromTheSourceTextGivesTheSameFrame) {
-  for (const std::string json :
-       {R"({"ok":true,"result":{"u":"https:\/\/a"}})", R"({ "ok" : true, "u" : "https://a" })",
-        R"({"n":2.50,"s":"\u00e9"})", R"({"s":"\ud83d\ude80"})"}) {
-    auto document = parseJsonDocument(json);
-    ASSERT_TRUE(document.has_value()) << json;
-    std::string buffer;
-    std::string fromText =
-        captured([&](int fd) { writeNativeMessage(document->root, json, buffer, fd); });
-    EXPECT_EQ(fromText, frameOf(json)) << json;
-  }
-}
-
 TEST(BridgeFrameLengthField, RefusesBodiesThatThirtyTwoBitsCannotDescribe) {
   constexpr std::size_t largest = std::numeric_limits<std::uint32_t>::max();
   auto field = encodeFrameLength(largest);
