@@ -25,7 +25,8 @@ void writeFrame(std::string_view body, int to = STDOUT_FILENO);
 // that cannot be serialised is dropped: nothing at all is written.
 void writeNativeMessage(simdjson::dom::object message, std::string& buffer, int to = STDOUT_FILENO);
 
-// writeNativeMessage with a buffer of its own.
+// writeNativeMessage with a buffer of its own; drops, as it does, a message
+// that cannot be serialised.
 void writeNativeMessage(simdjson::dom::object message, int to = STDOUT_FILENO);
 
 }  // namespace mivet::bridge

@@ -18,6 +18,7 @@ struct ObjectParsers {
   std::unique_ptr<simdjson::dom::parser> exact;
 };
 
+// Parsers ready for parseObjectInPlace. Never fails.
 ObjectParsers newObjectParsers();
 
 // Parses `text` as strictly as parseJsonObject does (maxJsonDepth levels of
