@@ -29,12 +29,13 @@ std::size_t containerDepth(std::string_view text) {
 
 // The parser counts a value inside the innermost container as one more
 // level, but not an empty innermost container; it is given one level of slack
-// and the exact container depth is checked here, only when the text has
-// enough brackets to reach it.
-bool withinDepthLimit(std::string_view text) {
-  auto brackets =
-      std::count_if(text.begin(), text.end(), [](char c) { return c == '[' || c == '{'; });
-  return static_cast<std::size_t>(brackets) <= maxJsonDepth || containerDepth(text) <= maxJsonDepth;
+// and the exact container depth is checked here. Every open container takes
+// two entries of the parsed document's tape, so a short tape cannot hold too
+// many levels, and only documents with a long one are scanned.
+bool withinDepthLimit(const simdjson::dom::parser& parser, std::string_view text) {
+  std::size_t tapeEntries = parser.doc.tape[0] & simdjson::internal::JSON_VALUE_MASK;
+  if (tapeEntries <= 2 * maxJsonDepth + 1) return true;
+  return containerDepth(text) <= maxJsonDepth;
 }
 
 }  // namespace
@@ -50,7 +51,7 @@ std::optional<simdjson::dom::object> parseJsonObject(simdjson::dom::parser& pars
                                                      std::string_view text) {
   simdjson::dom::element root;
   if (parser.parse(text.data(), text.size()).get(root) != simdjson::SUCCESS) return std::nullopt;
-  if (!withinDepthLimit(text)) return std::nullopt;
+  if (!withinDepthLimit(parser, text)) return std::nullopt;
   simdjson::dom::object object;
   if (root.get_object().get(object) != simdjson::SUCCESS) return std::nullopt;
   return object;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace mivet {
@@ -55,20 +56,21 @@ class JsonWriter {
   bool failed() const { return failed_; }
 
  private:
-  struct Level {
-    bool isObject;
-    bool empty = true;
-  };
-
   void beforeValue();
-  void open(char bracket, bool isObject);
+  void open(char bracket);
   void close(char bracket);
   void newline();
   void escaped(std::string_view text);
+  void escapedValidUtf8(std::string_view text);
+  void member(std::string_view name, simdjson::dom::element value);
 
   std::string& out_;
   JsonStyle style_;
-  std::vector<Level> levels_;
+  // One character per open array or object: whether it holds a value yet.
+  // A string, so that shallow documents need no allocation.
+  std::string levels_;
+  // Members of the objects being written in sorted order, innermost last.
+  std::vector<std::pair<std::string_view, simdjson::dom::element>> sortScratch_;
   bool afterKey_ = false;
   bool failed_ = false;
 };

@@ -31,7 +31,7 @@ std::optional<std::string> requestLine(std::string_view method, simdjson::dom::o
   JsonWriter writer(line);
   writer.beginObject();
   writer.key("id");
-  writer.string(newUpperCaseUUID());
+  writer.string(newPooledUpperCaseUUID());
   writer.key("method");
   writer.string(method);
   writer.key("params");
@@ -42,6 +42,15 @@ std::optional<std::string> requestLine(std::string_view method, simdjson::dom::o
   return line;
 }
 
+// A parser for the next answer: the last one again once no result it
+// produced is held any more, so that its buffers need not be allocated anew
+// for every call.
+std::shared_ptr<simdjson::dom::parser> answerParser() {
+  thread_local std::shared_ptr<simdjson::dom::parser> last;
+  if (!last || last.use_count() > 1) last = newJsonParser();
+  return last;
+}
+
 bool appNotRunning(const IPCResult& result) {
   return !result.ok && result.error && *result.error == appNotRunningCode;
 }
@@ -49,7 +58,7 @@ bool appNotRunning(const IPCResult& result) {
 }  // namespace
 
 IPCResult parseIPCAnswer(std::string_view line) {
-  auto parser = std::shared_ptr<simdjson::dom::parser>(newJsonParser());
+  auto parser = answerParser();
   auto answer = parseJsonObject(*parser, line);
   if (!answer) return failure("ipc_read_failed");
   IPCResult result;

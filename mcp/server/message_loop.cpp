@@ -16,6 +16,7 @@ namespace {
 
 std::optional<std::string> envelope(simdjson::dom::element id, const MethodOutcome& outcome) {
   std::string line;
+  line.reserve(outcome.result.size() + 64);
   JsonWriter writer(line);
   writer.beginObject();
   writer.key("jsonrpc");

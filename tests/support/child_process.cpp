@@ -35,8 +35,8 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
   return result;
 }
 
-pid_t spawn(const std::vector<std::string>& argv, const ProcessOptions& options, int& in,
-            int& out, int& err) {
+pid_t spawn(const std::vector<std::string>& argv, const ProcessOptions& options, int& in, int& out,
+            int& err) {
   int inPipe[2], outPipe[2], errPipe[2];
   if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC)) {
     throw std::runtime_error("pipe failed");
@@ -126,7 +126,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
       }
     }
     if (in >= 0 && fds[2].revents != 0) {
-      ssize_t n = ::write(in, input.data() + written, std::min<std::size_t>(65536, input.size() - written));
+      ssize_t n =
+          ::write(in, input.data() + written, std::min<std::size_t>(65536, input.size() - written));
       if (n > 0) written += static_cast<std::size_t>(n);
       if (n < 0 || written == input.size()) {
         ::close(in);

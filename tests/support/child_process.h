@@ -51,8 +51,8 @@ class ChildProcess {
   // The next line without its LF; nullopt at end of output or after `timeout`.
   std::optional<std::string> readLine(std::chrono::milliseconds timeout = std::chrono::seconds(30));
   // Exactly `count` bytes of output; nullopt at end of output or after `timeout`.
-  std::optional<std::string> readBytes(std::size_t count,
-                                       std::chrono::milliseconds timeout = std::chrono::seconds(30));
+  std::optional<std::string> readBytes(
+      std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(30));
   // Whether more output arrives within `timeout`.
   bool outputPending(std::chrono::milliseconds timeout);
   // Closes stdin if still open and waits for the exit; the rest of stdout
