@@ -30,21 +30,34 @@ constexpr std::array<bool, 256> escapeTable(bool slash) {
 constexpr auto escapeWithSlash = escapeTable(true);
 constexpr auto escapeWithoutSlash = escapeTable(false);
 
-// How many of the eight bytes in `word`, in memory order, come before the
-// first that must be escaped (a control character, a quote, a backslash or,
-// when asked, a slash); 8 when none must. All eight are tested at once; the
-// lowest marked byte is always a true one.
-std::size_t plainBytesAtStart(std::uint64_t word, bool slash) {
-  constexpr std::uint64_t ones = 0x0101010101010101, highBits = 0x8080808080808080;
-  auto zeroBytes = [](std::uint64_t v) { return (v - ones) & ~v & highBits; };
-  std::uint64_t found = ((word - ones * 0x20) & ~word & highBits) |
-                        zeroBytes(word ^ (ones * '"')) | zeroBytes(word ^ (ones * '\\'));
+// The high bit of every byte of `word` that must be escaped: a control
+// character, a quote, a backslash or, when asked, a slash. Exact for every
+// byte, so the marks can be walked one by one.
+std::uint64_t escapeMask(std::uint64_t word, bool slash) {
+  constexpr std::uint64_t ones = 0x0101010101010101, low7 = 0x7F7F7F7F7F7F7F7F;
+  auto zeroBytes = [](std::uint64_t v) { return ~(((v & low7) + low7) | v | low7); };
+  std::uint64_t found = zeroBytes(word & (ones * 0xE0)) | zeroBytes(word ^ (ones * '"')) |
+                        zeroBytes(word ^ (ones * '\\'));
   if (slash) found |= zeroBytes(word ^ (ones * '/'));
-  if (found == 0) return 8;
+  return found;
+}
+
+// The index, in memory order, of the first marked byte of a non-zero mask.
+std::size_t firstMarkedByte(std::uint64_t mask) {
   if constexpr (std::endian::native == std::endian::little) {
-    return static_cast<std::size_t>(std::countr_zero(found)) / 8;
+    return static_cast<std::size_t>(std::countr_zero(mask)) / 8;
   } else {
-    return static_cast<std::size_t>(std::countl_zero(found)) / 8;
+    return static_cast<std::size_t>(std::countl_zero(mask)) / 8;
+  }
+}
+
+// `word` with its first `count` bytes, in memory order, removed (count < 8 or 8).
+std::uint64_t shiftOutBytes(std::uint64_t word, std::size_t count) {
+  if (count >= 8) return 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    return word >> (8 * count);
+  } else {
+    return word << (8 * count);
   }
 }
 
@@ -52,14 +65,30 @@ std::size_t plainBytesAtStart(std::uint64_t word, bool slash) {
 char* writeEscape(char* out, unsigned char byte) {
   *out++ = '\\';
   switch (byte) {
-    case '"': *out++ = '"'; break;
-    case '\\': *out++ = '\\'; break;
-    case '/': *out++ = '/'; break;
-    case '\b': *out++ = 'b'; break;
-    case '\f': *out++ = 'f'; break;
-    case '\n': *out++ = 'n'; break;
-    case '\r': *out++ = 'r'; break;
-    case '\t': *out++ = 't'; break;
+    case '"':
+      *out++ = '"';
+      break;
+    case '\\':
+      *out++ = '\\';
+      break;
+    case '/':
+      *out++ = '/';
+      break;
+    case '\b':
+      *out++ = 'b';
+      break;
+    case '\f':
+      *out++ = 'f';
+      break;
+    case '\n':
+      *out++ = 'n';
+      break;
+    case '\r':
+      *out++ = 'r';
+      break;
+    case '\t':
+      *out++ = 't';
+      break;
     default:
       *out++ = 'u';
       *out++ = '0';
@@ -210,42 +239,60 @@ void JsonWriter::escaped(std::string_view text) {
   escapedValidUtf8(text);
 }
 
-void JsonWriter::escapedValidUtf8(std::string_view text) {
+// Escapes `text` into `out`, which has room for six bytes per input byte and
+// eight more; returns the end of what was written. Eight bytes are examined
+// at a time: plain runs are stored a word at a time, and each byte to escape
+// is found from the word's mask.
+char* JsonWriter::escapeInto(char* out, std::string_view text) const {
   const bool slash = style_.escapeSlashes;
   const auto& escapes = slash ? escapeWithSlash : escapeWithoutSlash;
-  constexpr std::size_t chunk = 1024;
-  // Escapes are written straight into the output, which is given room for
-  // the worst case (six bytes per input byte) one chunk of input at a time.
-  std::size_t at = out_.size();
+  const char* in = text.data();
   std::size_t i = 0;
-  out_.resize(at + 6 * std::min(text.size(), chunk) + 2);
-  out_[at++] = '"';
-  for (;;) {
-    char* out = out_.data();
-    std::size_t chunkEnd = std::min(text.size(), i + chunk);
-    while (i < chunkEnd) {
-      if (i + 8 <= text.size()) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        // Bytes before the first one to escape are copied whole.
-        std::size_t plain = plainBytesAtStart(word, slash);
-        std::memcpy(out + at, &word, 8);
-        at += plain;
-        i += plain;
-        if (plain == 8) continue;
-      }
-      unsigned char byte = static_cast<unsigned char>(text[i++]);
-      if (escapes[byte]) {
-        at = static_cast<std::size_t>(writeEscape(out + at, byte) - out);
-      } else {
-        out[at++] = static_cast<char>(byte);
-      }
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, in + i, 8);
+    std::uint64_t specials = escapeMask(word, slash);
+    std::size_t from = 0;  // first byte of the word not yet written
+    while (specials != 0) {
+      std::size_t at = firstMarkedByte(specials);
+      std::uint64_t rest = shiftOutBytes(word, from);
+      std::memcpy(out, &rest, 8);  // the plain bytes before `at`, and some to be overwritten
+      out += at - from;
+      out = writeEscape(out, static_cast<unsigned char>(in[i + at]));
+      from = at + 1;
+      specials &= specials - 1;
     }
-    if (i >= text.size()) break;
-    out_.resize(at + 6 * std::min(text.size() - i, chunk) + 2);
+    std::uint64_t rest = shiftOutBytes(word, from);
+    std::memcpy(out, &rest, 8);
+    out += 8 - from;
   }
-  out_[at++] = '"';
-  out_.resize(at);
+  for (; i < text.size(); ++i) {
+    unsigned char byte = static_cast<unsigned char>(in[i]);
+    if (escapes[byte]) {
+      out = writeEscape(out, byte);
+    } else {
+      *out++ = static_cast<char>(byte);
+    }
+  }
+  return out;
+}
+
+void JsonWriter::escapedValidUtf8(std::string_view text) {
+  // Escaped a piece at a time on the stack, so that the output grows once per
+  // piece; most keys and values fit in one.
+  constexpr std::size_t piece = 256;
+  char buffer[6 * piece + 16];
+  char* end = buffer;
+  *end++ = '"';
+  for (std::size_t i = 0; i < text.size(); i += piece) {
+    end = escapeInto(end, text.substr(i, piece));
+    if (i + piece < text.size()) {
+      out_.append(buffer, end);
+      end = buffer;
+    }
+  }
+  *end++ = '"';
+  out_.append(buffer, end);
 }
 
 void JsonWriter::element(simdjson::dom::element value) {

@@ -62,6 +62,7 @@ class JsonWriter {
   void newline();
   void escaped(std::string_view text);
   void escapedValidUtf8(std::string_view text);
+  char* escapeInto(char* out, std::string_view text) const;
   void member(std::string_view name, simdjson::dom::element value);
 
   std::string& out_;
