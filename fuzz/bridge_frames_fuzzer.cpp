@@ -3,32 +3,13 @@
 // object, and the loop must end.
 #include "MivetBrowserBridge/message_loop.h"
 #include "common/json_reader.h"
-#include "common/unique_fd.h"
-
-#include <sys/mman.h>
-#include <unistd.h>
+#include "fuzz/memory_file.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
-
-mivet::UniqueFd memoryFile(const uint8_t* data, size_t size) {
-  mivet::UniqueFd fd(memfd_create("fuzz", 0));
-  if (size > 0) std::ignore = ::write(fd.get(), data, size);
-  ::lseek(fd.get(), 0, SEEK_SET);
-  return fd;
-}
-
-std::string contentOf(int fd) {
-  std::string out;
-  ::lseek(fd, 0, SEEK_SET);
-  char buffer[65536];
-  ssize_t n;
-  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(n));
-  return out;
-}
 
 void checkFrames(const std::string& output) {
   auto parser = mivet::newJsonParser();
@@ -47,9 +28,9 @@ void checkFrames(const std::string& output) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  auto input = memoryFile(data, size);
-  auto output = memoryFile(nullptr, 0);
+  auto input = mivet::fuzz::memoryFile(std::string_view(reinterpret_cast<const char*>(data), size));
+  auto output = mivet::fuzz::memoryFile("");
   mivet::bridge::serveFrames("/nonexistent/mivet-fuzz.sock", input.get(), output.get());
-  checkFrames(contentOf(output.get()));
+  checkFrames(mivet::fuzz::contentOf(output.get()));
   return 0;
 }

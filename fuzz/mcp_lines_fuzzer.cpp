@@ -1,34 +1,16 @@
 // Feeds arbitrary bytes to the MCP line loop. The application's answers come
 // from the fuzz input too. Every line written must be one JSON-RPC response.
 #include "common/json_reader.h"
-#include "common/unique_fd.h"
+#include "fuzz/memory_file.h"
 #include "mcp/app_connection/ipc_client.h"
 #include "mcp/server/message_loop.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 
 namespace {
-
-mivet::UniqueFd memoryFile(std::string_view content) {
-  mivet::UniqueFd fd(memfd_create("fuzz", 0));
-  std::ignore = ::write(fd.get(), content.data(), content.size());
-  ::lseek(fd.get(), 0, SEEK_SET);
-  return fd;
-}
-
-std::string contentOf(int fd) {
-  std::string out;
-  ::lseek(fd, 0, SEEK_SET);
-  char buffer[65536];
-  ssize_t n;
-  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(n));
-  return out;
-}
 
 void checkResponses(const std::string& output) {
   auto parser = mivet::newJsonParser();
@@ -52,9 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto send = [&](std::string_view, simdjson::dom::object) {
     return mivet::mcp::parseIPCAnswer(answer);
   };
-  auto input = memoryFile(lines);
-  auto output = memoryFile("");
+  auto input = mivet::fuzz::memoryFile(lines);
+  auto output = mivet::fuzz::memoryFile("");
   mivet::mcp::serveLines(input.get(), output.get(), send);
-  checkResponses(contentOf(output.get()));
+  checkResponses(mivet::fuzz::contentOf(output.get()));
   return 0;
 }
