@@ -117,10 +117,9 @@ std::string selfExecutablePath(const std::string& invocation, const std::string&
 
 std::string stableSelfCommandPath(const std::vector<std::string>& arguments,
                                   const std::string& home) {
-  const std::string stablePath = stableCommandPathFor(home);
+  std::string stablePath = stableCommandPathFor(home);
   const std::string invocation = arguments.empty() ? std::string() : arguments.front();
-  const std::string selfPath =
-      selfExecutablePath(invocation, executableSearchPath(), currentDirectory());
+  std::string selfPath = selfExecutablePath(invocation, executableSearchPath(), currentDirectory());
   if (!isExecutableFile(selfPath)) {
     return existsFollowingLinks(stablePath) ? stablePath : selfPath;
   }
