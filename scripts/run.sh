@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds and installs both programs into ./install, and
+# Sets up the machine, builds and installs the programs into ./install, and
 # runs the demo: an MCP session and a browser digest against mivet-app-sim.
 set -euo pipefail
 cd "$(dirname "$0")/.."
