@@ -13,7 +13,7 @@ bool appendParams(std::string& out, simdjson::dom::object params) {
 
 void wrapParamsInRequestLine(std::string& line, std::string_view method) {
   std::string head = R"({"id":")";
-  head += newPooledUpperCaseUUID();
+  head += newUpperCaseUUID();
   head += R"(","method":)";
   head += jsonQuoted(method);
   head += R"(,"params":)";

@@ -31,7 +31,7 @@ std::optional<std::string> requestLine(std::string_view method, simdjson::dom::o
   JsonWriter writer(line);
   writer.beginObject();
   writer.key("id");
-  writer.string(newPooledUpperCaseUUID());
+  writer.string(newUpperCaseUUID());
   writer.key("method");
   writer.string(method);
   writer.key("params");
