@@ -1,5 +1,6 @@
 // Faults of the desktop application injected around the built
 // mivet-browser-bridge.
+#include "tests/faults/clean_exit.h"
 #include "tests/faults/fault_support.h"
 #include "tests/support/temp_dir.h"
 
@@ -45,16 +46,6 @@ class BridgeFaults : public ::testing::Test {
                                          std::chrono::milliseconds timeout = 10s) {
     bridge.write(frame);
     return readFrame(bridge, timeout);
-  }
-
-  static void expectCleanExitAtEndOfInput(test::ChildProcess& bridge) {
-    bridge.closeStdin();
-    auto result = waitForExit(bridge, 10s);
-    ASSERT_TRUE(result) << "still running 10 s after the end of its input";
-    EXPECT_EQ(result->exitStatus, 0);
-    EXPECT_EQ(result->termSignal, 0);
-    EXPECT_EQ(result->out, "");
-    EXPECT_EQ(result->err, "");
   }
 
   test::TempDir dir;

@@ -1,5 +1,6 @@
 // Faults of the desktop application and of the assistant, injected around
 // the built mivet-mcp.
+#include "tests/faults/clean_exit.h"
 #include "tests/faults/fault_support.h"
 #include "tests/support/temp_dir.h"
 
@@ -54,16 +55,6 @@ class McpFaults : public ::testing::Test {
     server.write(toolCallLine(id, "tasks_add", argumentsJson));
     auto line = server.readLine(timeout);
     return line ? parseToolReply(*line) : std::nullopt;
-  }
-
-  static void expectCleanExitAtEndOfInput(test::ChildProcess& server) {
-    server.closeStdin();
-    auto result = waitForExit(server, 10s);
-    ASSERT_TRUE(result) << "still running 10 s after the end of its input";
-    EXPECT_EQ(result->exitStatus, 0);
-    EXPECT_EQ(result->termSignal, 0);
-    EXPECT_EQ(result->out, "");
-    EXPECT_EQ(result->err, "");
   }
 
   test::TempDir dir;
