@@ -6,7 +6,8 @@
 
 #include <unistd.h>
 
-#include <regex>
+#include <future>
+#include <vector>
 
 namespace mivet::bridge {
 namespace {
@@ -60,6 +61,21 @@ TEST(BridgeManifest, PathIsAbsoluteForARelativePrefixAndEscapedForJson) {
   auto result = installBridge("odd \"dir", dir.path());
   ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
   expectManifestFor(dir.file("odd \"dir"));
+}
+
+TEST(BridgeManifest, ConcurrentInstallsOfOneTreeToDifferentPrefixesAllSucceed) {
+  test::TempDir dir;
+  std::vector<std::future<test::ProcessResult>> installs;
+  for (int i = 0; i < 6; ++i) {
+    installs.push_back(std::async(std::launch::async, [&dir, i] {
+      return installBridge(dir.file("prefix" + std::to_string(i)), dir.path());
+    }));
+  }
+  for (int i = 0; i < 6; ++i) {
+    auto result = installs[static_cast<std::size_t>(i)].get();
+    EXPECT_EQ(result.exitStatus, 0) << "install " << i << ": " << result.out << result.err;
+    expectManifestFor(dir.file("prefix" + std::to_string(i)));
+  }
 }
 
 }  // namespace
