@@ -29,8 +29,7 @@ std::optional<std::vector<std::string>> namesIn(simdjson::dom::element value) {
   simdjson::dom::object object;
   if (value.get_array().get(array) == simdjson::SUCCESS) {
     for (simdjson::dom::element item : array) {
-      std::string_view name;
-      if (item.get_string().get(name) == simdjson::SUCCESS) names.emplace_back(name);
+      if (auto name = jsonString(item)) names.emplace_back(*name);
     }
     return names;
   }

@@ -1,6 +1,7 @@
 #include "app_sim/request_params.h"
 
 #include "app_sim/bad_request.h"
+#include "common/json_reader.h"
 #include "common/unicode_text.h"
 
 #include <cmath>
@@ -27,11 +28,9 @@ simdjson::dom::element requiredMember(simdjson::dom::object params, std::string_
 }
 
 std::string_view asString(simdjson::dom::element value, std::string_view name) {
-  std::string_view text;
-  if (value.get_string().get(text) != simdjson::SUCCESS) {
-    throw BadRequest("argument " + quoted(name) + " must be a string");
-  }
-  return text;
+  auto text = jsonString(value);
+  if (!text) throw BadRequest("argument " + quoted(name) + " must be a string");
+  return *text;
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ void BM_ToolCallWithoutTheSocket(benchmark::State& state) {
     writer.element(params);
     writer.endObject();
     benchmark::DoNotOptimize(request);
-    auto parsed = std::shared_ptr<simdjson::dom::parser>(newJsonParser());
+    auto parsed = std::shared_ptr<JsonParser>(newJsonParser());
     auto object = parseJsonObject(*parsed, answer);
     return mcp::IPCResult{true, (*object)["result"].value_unsafe(), std::nullopt, parsed};
   };
@@ -61,7 +61,7 @@ void BM_ToolCallWithoutTheSocket(benchmark::State& state) {
 BENCHMARK(BM_ToolCallWithoutTheSocket);
 
 void BM_SortedToolText(benchmark::State& state) {
-  auto parser = std::shared_ptr<simdjson::dom::parser>(newJsonParser());
+  auto parser = std::shared_ptr<JsonParser>(newJsonParser());
   std::string answer = taskListAnswer();
   auto object = parseJsonObject(*parser, answer);
   mcp::IPCResult result{true, (*object)["result"].value_unsafe(), std::nullopt, parser};

@@ -5,7 +5,18 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+
+// Reading JSON, for every part of the project. Any valid JSON text (RFC 8259)
+// is accepted, including what the parser cannot hold as it is; such values
+// come back in a form the writer turns back into the same text:
+// - a number that no 64-bit integer or double can hold (12345678901234567890123,
+//   1e400) is a string element whose first byte is 0xFF, followed by the
+//   number exactly as written (see rawNumberText);
+// - a string with an escaped surrogate that has no partner ("\ud800", what a
+//   string cut inside an emoji turns into) holds that surrogate in its 3-byte
+//   generalized UTF-8 form (ED A0 80), which the writer escapes back.
 
 namespace mivet {
 
@@ -13,21 +24,38 @@ namespace mivet {
 // invalid JSON.
 inline constexpr std::size_t maxJsonDepth = 512;
 
-// A parser for parseJsonObject, which enforces maxJsonDepth. Reuse one across
-// many documents on a hot path; elements it returns stay valid until its next
-// parse.
-std::unique_ptr<simdjson::dom::parser> newJsonParser();
+// A reusable parser. Elements it returns stay valid until its next parse.
+struct JsonParser {
+  // Stops at maxJsonDepth levels as the parser counts them (a value inside
+  // the innermost container is a level of its own), which accepts only texts
+  // within the limit and refuses a few that are within it.
+  std::unique_ptr<simdjson::dom::parser> shallow;
+  // Made on first need: for the texts `shallow` finds too deep, checked
+  // exactly, and for the texts that need rewriting first.
+  std::unique_ptr<simdjson::dom::parser> exact;
+};
+
+// A parser for parseJsonObject. Reuse one across many documents on a hot path.
+std::unique_ptr<JsonParser> newJsonParser();
 
 // Parses `text` strictly (valid UTF-8, one value, nothing but white space
-// after it) and returns its top-level object; nullopt when the text is not
-// JSON or its top-level value is not an object.
-std::optional<simdjson::dom::object> parseJsonObject(simdjson::dom::parser& parser,
-                                                     std::string_view text);
+// after it, at most maxJsonDepth levels) and returns its top-level object;
+// nullopt when the text is not JSON or its top-level value is not an object.
+std::optional<simdjson::dom::object> parseJsonObject(JsonParser& parser, std::string_view text);
+
+// parseJsonObject without copying `text` when its capacity leaves
+// simdjson::SIMDJSON_PADDING bytes after its end.
+std::optional<simdjson::dom::object> parseJsonObjectInPlace(JsonParser& parser,
+                                                            const std::string& text);
+
+// Gives the memory of a parser that grew past a few MiB back to the system;
+// elements it returned are no longer valid afterwards.
+void releaseLargeBuffers(JsonParser& parser);
 
 // A parsed document that owns its storage, so it can be returned and moved
 // while its elements stay valid.
 struct JsonDocument {
-  std::unique_ptr<simdjson::dom::parser> parser;
+  std::unique_ptr<JsonParser> parser;
   simdjson::dom::object root;
 };
 
@@ -36,6 +64,14 @@ std::optional<JsonDocument> parseJsonDocument(std::string_view text);
 
 // An empty JSON object, for params that were absent or not an object.
 simdjson::dom::object emptyJsonObject();
+
+// The number text of a string element that stands for a number no 64-bit
+// integer or double holds; nullopt for every other string.
+std::optional<std::string_view> rawNumberText(std::string_view elementString);
+
+// The string of a string element; nullopt for every other element, raw
+// numbers included.
+std::optional<std::string_view> jsonString(simdjson::dom::element value);
 
 // Member lookups that answer nullopt when the member is absent or of another type.
 std::optional<std::string_view> stringMember(simdjson::dom::object object, std::string_view key);

@@ -1,5 +1,6 @@
 #include "json_writer.h"
 
+#include "json_reader.h"
 #include "unicode_text.h"
 
 #include <algorithm>
@@ -30,14 +31,18 @@ constexpr std::array<bool, 256> escapeTable(bool slash) {
 constexpr auto escapeWithSlash = escapeTable(true);
 constexpr auto escapeWithoutSlash = escapeTable(false);
 
-// The high bit of every byte of `word` that must be escaped: a control
-// character, a quote, a backslash or, when asked, a slash. Exact for every
-// byte, so the marks can be walked one by one.
+// Lead byte of the 3-byte forms of U+D000..U+DFFF, among them the lone
+// surrogates that parsed strings may hold; those are written as \u escapes.
+constexpr unsigned char surrogateLead = 0xED;
+
+// The high bit of every byte of `word` that may have to be escaped: a control
+// character, a quote, a backslash, a surrogate's lead byte or, when asked, a
+// slash. Exact for every byte, so the marks can be walked one by one.
 std::uint64_t escapeMask(std::uint64_t word, bool slash) {
   constexpr std::uint64_t ones = 0x0101010101010101, low7 = 0x7F7F7F7F7F7F7F7F;
   auto zeroBytes = [](std::uint64_t v) { return ~(((v & low7) + low7) | v | low7); };
   std::uint64_t found = zeroBytes(word & (ones * 0xE0)) | zeroBytes(word ^ (ones * '"')) |
-                        zeroBytes(word ^ (ones * '\\'));
+                        zeroBytes(word ^ (ones * '\\')) | zeroBytes(word ^ (ones * surrogateLead));
   if (slash) found |= zeroBytes(word ^ (ones * '/'));
   return found;
 }
@@ -51,14 +56,12 @@ std::size_t firstMarkedByte(std::uint64_t mask) {
   }
 }
 
-// `word` with its first `count` bytes, in memory order, removed (count < 8 or 8).
-std::uint64_t shiftOutBytes(std::uint64_t word, std::size_t count) {
-  if (count >= 8) return 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    return word >> (8 * count);
-  } else {
-    return word << (8 * count);
-  }
+// Writes \uXXXX for `codePoint` (below U+10000) at `out`; returns the end of it.
+char* writeUnicodeEscape(char* out, unsigned codePoint) {
+  *out++ = '\\';
+  *out++ = 'u';
+  for (int shift = 12; shift >= 0; shift -= 4) *out++ = hexDigits[(codePoint >> shift) & 0xF];
+  return out;
 }
 
 // Writes the escape sequence of `byte` at `out`; returns the end of it.
@@ -90,11 +93,7 @@ char* writeEscape(char* out, unsigned char byte) {
       *out++ = 't';
       break;
     default:
-      *out++ = 'u';
-      *out++ = '0';
-      *out++ = '0';
-      *out++ = hexDigits[byte >> 4];
-      *out++ = hexDigits[byte & 0xF];
+      return writeUnicodeEscape(out - 1, byte);
   }
   return out;
 }
@@ -231,7 +230,7 @@ void JsonWriter::raw(std::string_view json) {
 }
 
 void JsonWriter::escaped(std::string_view text) {
-  if (!isPlainAscii(text) && !isValidUtf8(text)) {
+  if (!isPlainAscii(text) && !isValidUtf8(text) && !isValidWtf8(text)) {
     failed_ = true;
     out_ += "\"\"";
     return;
@@ -241,40 +240,59 @@ void JsonWriter::escaped(std::string_view text) {
 
 // Escapes `text` into `out`, which has room for six bytes per input byte and
 // eight more; returns the end of what was written. Eight bytes are examined
-// at a time: plain runs are stored a word at a time, and each byte to escape
-// is found from the word's mask.
+// at a time: plain runs are stored a word at a time, up to the next byte that
+// may need an escape.
 char* JsonWriter::escapeInto(char* out, std::string_view text) const {
   const bool slash = style_.escapeSlashes;
   const auto& escapes = slash ? escapeWithSlash : escapeWithoutSlash;
   const char* in = text.data();
   std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
+  while (i + 8 <= text.size()) {
     std::uint64_t word;
     std::memcpy(&word, in + i, 8);
+    std::memcpy(out, &word, 8);  // the plain bytes, and some to be overwritten
     std::uint64_t specials = escapeMask(word, slash);
-    std::size_t from = 0;  // first byte of the word not yet written
-    while (specials != 0) {
-      std::size_t at = firstMarkedByte(specials);
-      std::uint64_t rest = shiftOutBytes(word, from);
-      std::memcpy(out, &rest, 8);  // the plain bytes before `at`, and some to be overwritten
-      out += at - from;
-      out = writeEscape(out, static_cast<unsigned char>(in[i + at]));
-      from = at + 1;
-      specials &= specials - 1;
+    if (specials == 0) {
+      out += 8;
+      i += 8;
+      continue;
     }
-    std::uint64_t rest = shiftOutBytes(word, from);
-    std::memcpy(out, &rest, 8);
-    out += 8 - from;
+    std::size_t at = firstMarkedByte(specials);
+    out += at;
+    i = escapeAt(out, text, i + at);
   }
-  for (; i < text.size(); ++i) {
-    unsigned char byte = static_cast<unsigned char>(in[i]);
-    if (escapes[byte]) {
-      out = writeEscape(out, byte);
+  while (i < text.size()) {
+    auto byte = static_cast<unsigned char>(in[i]);
+    if (escapes[byte] || byte == surrogateLead) {
+      i = escapeAt(out, text, i);
     } else {
       *out++ = static_cast<char>(byte);
+      ++i;
     }
   }
   return out;
+}
+
+// Writes the byte at text[at], escaped if it has to be, or the escape of the
+// lone surrogate that starts there; returns the index of the next byte.
+std::size_t JsonWriter::escapeAt(char*& out, std::string_view text, std::size_t at) const {
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  if (byte(at) == surrogateLead) {
+    if (at + 2 < text.size() && byte(at + 1) >= 0xA0) {
+      unsigned codePoint = 0xD000u | ((byte(at + 1) & 0x3Fu) << 6) | (byte(at + 2) & 0x3Fu);
+      out = writeUnicodeEscape(out, codePoint);
+      return at + 3;
+    }
+    *out++ = static_cast<char>(byte(at));
+    return at + 1;
+  }
+  const auto& escapes = style_.escapeSlashes ? escapeWithSlash : escapeWithoutSlash;
+  if (escapes[byte(at)]) {
+    out = writeEscape(out, byte(at));
+  } else {
+    *out++ = static_cast<char>(byte(at));
+  }
+  return at + 1;
 }
 
 void JsonWriter::escapedValidUtf8(std::string_view text) {
@@ -284,9 +302,16 @@ void JsonWriter::escapedValidUtf8(std::string_view text) {
   char buffer[6 * piece + 16];
   char* end = buffer;
   *end++ = '"';
-  for (std::size_t i = 0; i < text.size(); i += piece) {
-    end = escapeInto(end, text.substr(i, piece));
-    if (i + piece < text.size()) {
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t length = std::min(piece, text.size() - i);
+    // A piece ends before the start of a character, never inside one.
+    while (i + length < text.size() &&
+           (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
+      --length;
+    }
+    end = escapeInto(end, text.substr(i, length));
+    i += length;
+    if (i < text.size()) {
       out_.append(buffer, end);
       end = buffer;
     }
@@ -304,11 +329,18 @@ void JsonWriter::element(simdjson::dom::element value) {
     case element_type::ARRAY:
       element(value.get_array().value_unsafe());
       break;
-    case element_type::STRING:
-      // The reader has already checked that parsed text is valid UTF-8.
+    case element_type::STRING: {
+      // The reader has already checked parsed strings: UTF-8 but for lone
+      // surrogates, or a number kept as it was written.
       beforeValue();
-      escapedValidUtf8(value.get_string().value_unsafe());
+      std::string_view text = value.get_string().value_unsafe();
+      if (auto number = rawNumberText(text)) {
+        out_ += *number;
+      } else {
+        escapedValidUtf8(text);
+      }
       break;
+    }
     case element_type::INT64:
       number(value.get_int64().value_unsafe());
       break;

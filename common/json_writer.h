@@ -28,9 +28,10 @@ inline constexpr JsonStyle prettySortedStyle{.pretty = true, .sortKeys = true};
 inline constexpr JsonStyle configFileStyle{
     .pretty = true, .sortKeys = true, .escapeSlashes = false};
 
-// Streams JSON text into a string. Strings must be valid UTF-8: an invalid
-// one is not written and marks the writer as failed, and a failed writer's
-// output must be thrown away.
+// Streams JSON text into a string. Strings must be valid UTF-8, where a lone
+// surrogate in its 3-byte form is allowed and written as a \u escape: any
+// other string is not written and marks the writer as failed, and a failed
+// writer's output must be thrown away.
 class JsonWriter {
  public:
   explicit JsonWriter(std::string& out, JsonStyle style = compactStyle);
@@ -63,6 +64,7 @@ class JsonWriter {
   void escaped(std::string_view text);
   void escapedValidUtf8(std::string_view text);
   char* escapeInto(char* out, std::string_view text) const;
+  std::size_t escapeAt(char*& out, std::string_view text, std::size_t at) const;
   void member(std::string_view name, simdjson::dom::element value);
 
   std::string& out_;

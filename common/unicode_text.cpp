@@ -83,4 +83,16 @@ bool isValidUtf8(std::string_view text) {
   return simdjson::validate_utf8(text.data(), text.size());
 }
 
+bool isValidWtf8(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    auto [cp, length] = decodeAt(text, at);
+    // decodeAt takes a lone byte as itself; reject those and overlong forms.
+    bool overlong = (length == 2 && cp < 0x80) || (length == 3 && cp < 0x800) ||
+                    (length == 4 && (cp < 0x10000 || cp > 0x10FFFF));
+    if ((length == 1 && cp >= 0x80) || overlong) return false;
+    at += length;
+  }
+  return true;
+}
+
 }  // namespace mivet

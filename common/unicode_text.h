@@ -19,4 +19,9 @@ std::vector<std::string_view> splitAtNewlines(std::string_view text);
 // Whether `text` is well-formed UTF-8.
 bool isValidUtf8(std::string_view text);
 
+// Whether `text` is well-formed UTF-8 but for surrogates (U+D800..U+DFFF) in
+// their 3-byte form, which is how strings hold an escaped surrogate that has
+// no partner.
+bool isValidWtf8(std::string_view text);
+
 }  // namespace mivet

@@ -45,8 +45,8 @@ std::optional<std::string> requestLine(std::string_view method, simdjson::dom::o
 // A parser for the next answer: the last one again once no result it
 // produced is held any more, so that its buffers need not be allocated anew
 // for every call.
-std::shared_ptr<simdjson::dom::parser> answerParser() {
-  thread_local std::shared_ptr<simdjson::dom::parser> last;
+std::shared_ptr<JsonParser> answerParser() {
+  thread_local std::shared_ptr<JsonParser> last;
   if (!last || last.use_count() > 1) last = newJsonParser();
   return last;
 }

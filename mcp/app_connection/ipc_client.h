@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/json_reader.h"
 #include "mcp/app_connection/socket_config.h"
 
 #include <simdjson.h>
@@ -14,10 +15,10 @@ namespace mivet::mcp {
 
 // What one exchange with the desktop application gave.
 struct IPCResult {
-  bool ok = false;                                 // the answer's "ok" was the boolean true
-  std::optional<simdjson::dom::element> result;    // the answer's "result", null included
-  std::optional<std::string> error;                // the answer's "error" string, or a failure code
-  std::shared_ptr<simdjson::dom::parser> storage;  // keeps `result` alive
+  bool ok = false;                               // the answer's "ok" was the boolean true
+  std::optional<simdjson::dom::element> result;  // the answer's "result", null included
+  std::optional<std::string> error;              // the answer's "error" string, or a failure code
+  std::shared_ptr<JsonParser> storage;           // keeps `result` alive
 };
 
 inline constexpr int ipcTimeoutSeconds = 15;

@@ -114,17 +114,15 @@ struct ConfigDocument {
 std::optional<ConfigDocument> parseConfigObject(const std::string& content,
                                                 std::string* problem = nullptr) {
   auto parser = newJsonParser();
-  simdjson::dom::element root;
-  simdjson::dom::object object;
-  if (auto error = parser->parse(content).get(root)) {
-    if (problem) *problem = std::string("not valid JSON: ") + simdjson::error_message(error);
+  auto object = parseJsonObjectInPlace(*parser, content);
+  if (!object) {
+    // Valid JSON of another kind still reads as the value of a member.
+    bool otherJson = parseJsonDocument("{\"\":" + content + "\n}").has_value();
+    if (problem)
+      *problem = otherJson ? "its top-level value is not a JSON object" : "not valid JSON";
     return std::nullopt;
   }
-  if (root.get_object().get(object) != simdjson::SUCCESS) {
-    if (problem) *problem = "its top-level value is not a JSON object";
-    return std::nullopt;
-  }
-  return ConfigDocument{{std::move(parser), object}, content.size()};
+  return ConfigDocument{{std::move(parser), *object}, content.size()};
 }
 
 // The file's top-level object; nullopt when the file is missing or empty.

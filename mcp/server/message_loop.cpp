@@ -52,7 +52,7 @@ void writeResponse(int fd, std::string_view bytes) {
   }
 }
 
-void handleLine(std::string_view line, simdjson::dom::parser& parser, int outFd,
+void handleLine(std::string_view line, JsonParser& parser, int outFd,
                 const AppRequestSender& send) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   if (line.empty()) return;
@@ -67,7 +67,7 @@ void handleLine(std::string_view line, simdjson::dom::parser& parser, int outFd,
 
 }  // namespace
 
-std::optional<std::string> responseForLine(std::string_view line, simdjson::dom::parser& parser,
+std::optional<std::string> responseForLine(std::string_view line, JsonParser& parser,
                                            const AppRequestSender& send) {
   auto request = parseJsonObject(parser, line);
   if (!request) return std::nullopt;

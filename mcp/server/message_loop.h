@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/json_reader.h"
 #include "mcp/server/tool_call.h"
 
 #include <simdjson.h>
@@ -13,7 +14,7 @@ namespace mivet::mcp {
 // The response line (LF included) for one input line (without its LF), or
 // nullopt when the line is dropped: empty, not JSON, not an object, no
 // string "method", or no "id" (a notification).
-std::optional<std::string> responseForLine(std::string_view line, simdjson::dom::parser& parser,
+std::optional<std::string> responseForLine(std::string_view line, JsonParser& parser,
                                            const AppRequestSender& send);
 
 // Reads lines from `inFd` until end of input and writes every response to

@@ -1,6 +1,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/fake_app.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/unusual_json.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,20 @@ class BridgeProcess : public ::testing::Test {
   std::string socketPath = dir.file("app.sock");
   test::ProcessOptions options = childOptions();
 };
+
+TEST_F(BridgeProcess, NumbersOfAnySizeAndLoneSurrogatesTravelExactlyBothWays) {
+  for (const std::string& value : test::unusualJsonValues) {
+    test::FakeApp app(socketPath, [&](const std::string&) {
+      return test::lineAnswer(R"({"ok":true,"v":)" + value + "}");
+    });
+    auto result = run(frame(R"({"type":"digest","payload":{"v":)" + value + "}}"));
+    expectCleanExit(result);
+    ASSERT_EQ(app.requests().size(), 1u) << value;
+    EXPECT_NE(app.requests()[0].find(R"("params":{"v":)" + value + "}"), std::string::npos)
+        << app.requests()[0];
+    EXPECT_EQ(result.out, frame(R"({"ok":true,"v":)" + value + "}"));
+  }
+}
 
 TEST_F(BridgeProcess, ForwardsBackToBackFramesAndAnswersInOrder) {
   std::atomic<int> answered{0};

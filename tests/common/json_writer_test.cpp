@@ -10,7 +10,7 @@ namespace {
 std::string rewrite(std::string_view json, JsonStyle style) {
   auto parser = newJsonParser();
   simdjson::dom::element root;
-  EXPECT_EQ(parser->parse(json.data(), json.size()).get(root), simdjson::SUCCESS) << json;
+  EXPECT_EQ(parser->shallow->parse(json.data(), json.size()).get(root), simdjson::SUCCESS) << json;
   std::string out;
   JsonWriter writer(out, style);
   writer.element(root);
@@ -105,6 +105,36 @@ TEST(JsonReaderTest, RequiresOneObject) {
   EXPECT_FALSE(parseJsonObject(*parser, "{} {}"));
   EXPECT_FALSE(parseJsonObject(*parser, "{\"a\":\"\xC3\"}"));
   EXPECT_TRUE(parseJsonObject(*parser, " {\"a\":1} \t"));
+}
+
+TEST(JsonReaderTest, ValidJsonBeyondThe64BitAndDoubleRangesReadsAndWritesBackExactly) {
+  const std::string text =
+      R"({"big":[-12345678901234567890123,1e400,18446744073709551616,4.5E-99999],)"
+      R"("s":["\ud800","x\uDFFFy","\ud83d\ude00","\ue000\ud801\ue7ff"],"\udc01":true})";
+  auto parser = newJsonParser();
+  auto object = parseJsonObject(*parser, text);
+  ASSERT_TRUE(object);
+  EXPECT_EQ(jsonString((*object)["s"].at(1).value()), "x\xED\xBF\xBFy");
+  EXPECT_EQ(jsonString((*object)["big"].at(0).value()), std::nullopt);
+  std::string out;
+  JsonWriter writer(out, sortedStyle);
+  writer.element(*object);
+  EXPECT_FALSE(writer.failed());
+  EXPECT_EQ(out, R"({"big":[-12345678901234567890123,1e400,18446744073709551616,0],)"
+                 R"("s":["\ud800","x\udfffy","😀",")"
+                 "\uE000"
+                 R"(\ud801)"
+                 "\uE7FF"
+                 R"("],"\udc01":true})");
+}
+
+TEST(JsonReaderTest, InvalidJsonStaysInvalidAroundUnusualValues) {
+  auto parser = newJsonParser();
+  for (const char* text :
+       {R"({"a":01e400})", R"({12345678901234567890123:1})", R"({"a":1e400)", R"({"a":"\ud800})",
+        R"({"a":"\ud80"})", R"({"a":-})", R"({"a":1e400 2})", R"({"a":[1e400,]})"}) {
+    EXPECT_FALSE(parseJsonObject(*parser, text)) << text;
+  }
 }
 
 }  // namespace

@@ -138,13 +138,26 @@ TEST(UpsertJSONMCP, RepeatedKeysKeepTheLastValueOnce) {
 TEST(UpsertJSONMCP, UnusableFileFailsNamingItAndStaysByteForByte) {
   for (std::string content :
        {"[1, 2]", "\"text\"", "{\"a\": 1,}", "// note\n{}", "{\"a\": 1} trailing",
-        "{\"a\": ", "{\"a\": \"\xFF\"}", "{\"n\": 1e999}"}) {
+        "{\"a\": ", "{\"a\": \"\xFF\"}", "{\"n\": 01}"}) {
     TempDir home;
     std::string path = home.file(".claude.json");
     writeFile(path, content);
     std::string error = upsertError(path);
     EXPECT_NE(error.find(path), std::string::npos) << content << " -> " << error;
     EXPECT_EQ(readFile(path), content);
+  }
+}
+
+TEST(UpsertJSONMCP, KeepsLoneSurrogatesAndNumbersOfAnySize) {
+  TempDir home;
+  std::string path = home.file(".claude.json");
+  writeFile(path, R"({"history": ["cut \ud83d", "\uDC00x"], "big": -12345678901234567890123,)"
+                  R"( "huge": 1e400, "\ud800": 0})");
+  upsertJSONMCP(path, command);
+  std::string written = readFile(path);
+  for (const char* kept : {R"("cut \ud83d")", R"("\udc00x")", ": -12345678901234567890123",
+                           ": 1e400", R"("\ud800" : 0)", R"("mivet")"}) {
+    EXPECT_NE(written.find(kept), std::string::npos) << kept << " in " << written;
   }
 }
 

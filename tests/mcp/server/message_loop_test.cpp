@@ -16,7 +16,7 @@ class ResponseForLineTest : public ::testing::Test {
     });
   }
 
-  std::unique_ptr<simdjson::dom::parser> parser = newJsonParser();
+  std::unique_ptr<JsonParser> parser = newJsonParser();
   std::vector<std::string> appMethods;
 };
 

@@ -3,6 +3,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/fake_app.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/unusual_json.h"
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,24 @@ TEST_F(ServerProcessTest, HugeLineDoesNotStopTheServer) {
                       std::string(50 << 20, 'y') + "\n" + std::string(ping) + "\n");
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_EQ(result.out, std::string(pingAnswer) + std::string(pingAnswer));
+}
+
+TEST_F(ServerProcessTest, NumbersOfAnySizeAndLoneSurrogatesTravelExactlyBothWays) {
+  for (const std::string& value : test::unusualJsonValues) {
+    test::FakeApp app(socketPath(), [&](const std::string&) {
+      return lineAnswer(R"({"ok":true,"result":{"v":)" + value + "}}");
+    });
+    auto result = serve(R"({"jsonrpc":"2.0","id":)" + value +
+                        R"(,"method":"tools/call","params":{"name":"tasks_add","arguments":{"v":)" +
+                        value + "}}}\n");
+    ASSERT_EQ(app.requests().size(), 1u) << value;
+    EXPECT_NE(app.requests()[0].find(R"("params":{"v":)" + value + "}"), std::string::npos)
+        << app.requests()[0];
+    std::string inText = std::regex_replace(value, std::regex(R"((["\\]))"), "\\$1");
+    EXPECT_EQ(result.out, R"({"jsonrpc":"2.0","id":)" + value +
+                              R"(,"result":{"content":[{"type":"text","text":"{\"v\":)" + inText +
+                              R"(}"}],"isError":false}})" + "\n");
+  }
 }
 
 TEST_F(ServerProcessTest, ToolCallCarriesNameAndArgumentsToTheApplication) {

@@ -12,9 +12,9 @@ namespace {
 IPCResult answer(bool ok, std::optional<std::string> resultJson, std::optional<std::string> error) {
   IPCResult result{ok, std::nullopt, std::move(error), {}};
   if (resultJson) {
-    auto parser = std::shared_ptr<simdjson::dom::parser>(newJsonParser());
+    auto parser = std::shared_ptr<JsonParser>(newJsonParser());
     simdjson::dom::element value;
-    EXPECT_EQ(parser->parse(*resultJson).get(value), simdjson::SUCCESS);
+    EXPECT_EQ(parser->shallow->parse(*resultJson).get(value), simdjson::SUCCESS);
     result.result = value;
     result.storage = parser;
   }
