@@ -18,6 +18,8 @@ std::string_view connectFailureCode(ConnectFailure failure) {
       return "socket_error";
     case ConnectFailure::pathTooLong:
       return "socket_path_too_long";
+    case ConnectFailure::timedOut:
+      return "ipc_eof";  // an application is there, but gave no answer in time
     case ConnectFailure::connect:
       break;
   }
@@ -47,8 +49,8 @@ std::string_view answerAsText(std::string_view line, std::string& copy) {
 }  // namespace
 
 AppReply forwardToMivetApp(const std::string& socketPath, std::string_view method,
-                           FrameWorkspace& workspace) {
-  auto connection = connectToAppSocket(socketPath, appSocketTimeoutSeconds);
+                           FrameWorkspace& workspace, int timeoutSeconds) {
+  auto connection = connectToAppSocket(socketPath, timeoutSeconds);
   if (auto* failed = std::get_if<ConnectFailure>(&connection)) {
     return failure(connectFailureCode(*failed));
   }

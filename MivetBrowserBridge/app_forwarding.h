@@ -27,8 +27,9 @@ struct AppReply {
 // JsonWriter writes them, or workspace.request is empty when they could not
 // be serialised. Never fails: when no object comes back, the reply is
 // {"ok":false,"error":code} with "socket_error", "socket_path_too_long",
-// "mivet_app_not_running", "encode_error" or "ipc_eof". No launch, no retry.
+// "mivet_app_not_running", "encode_error" or "ipc_eof" (also for a listener
+// that takes no connection within the time-out). No launch, no retry.
 AppReply forwardToMivetApp(const std::string& socketPath, std::string_view method,
-                           FrameWorkspace& workspace);
+                           FrameWorkspace& workspace, int timeoutSeconds = appSocketTimeoutSeconds);
 
 }  // namespace mivet::bridge

@@ -44,6 +44,10 @@ constexpr int sendFlags = 0;  // SO_NOSIGPIPE covers it where MSG_NOSIGNAL is mi
 
 std::variant<UniqueFd, ConnectFailure> connectToAppSocket(const std::string& socketPath,
                                                           int timeoutSeconds) {
+  if (socketPath.size() + 1 > maxSocketPathBytes) return ConnectFailure::pathTooLong;
+  if (socketPath.empty() || socketPath.find('\0') != std::string::npos) {
+    return ConnectFailure::connect;
+  }
   UniqueFd fd(newStreamSocket());
   if (!fd.valid()) return ConnectFailure::socketCreate;
   setTimeouts(fd.get(), timeoutSeconds);
@@ -53,13 +57,16 @@ std::variant<UniqueFd, ConnectFailure> connectToAppSocket(const std::string& soc
 #ifdef __APPLE__
   address.sun_len = sizeof address;
 #endif
-  if (socketPath.size() + 1 > maxSocketPathBytes) return ConnectFailure::pathTooLong;
   std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
 
   int rc;
   do {
     rc = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
   } while (rc != 0 && errno == EINTR);
+  // Linux waits out the send time-out while the listener's backlog is full.
+  if (rc != 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT)) {
+    return ConnectFailure::timedOut;
+  }
   if (rc != 0) return ConnectFailure::connect;
   return fd;
 }

@@ -16,12 +16,16 @@ inline constexpr std::size_t maxSocketPathBytes = 104;
 enum class ConnectFailure {
   socketCreate,  // socket(2) failed
   pathTooLong,   // path plus NUL longer than maxSocketPathBytes; nothing was tried
-  connect,       // nobody listens there, or the connection was refused
+  connect,       // nobody listens there, the connection was refused, or the path
+                 // names no file (empty, or holding a NUL byte); nothing was tried then
+  timedOut,      // something listens but took no connection within the time-out
 };
 
 // Opens a Unix-domain stream connection to `socketPath` whose every read and
-// write gives up after `timeoutSeconds`. A write to a peer that has gone
-// never raises SIGPIPE on it.
+// write, and the connection attempt itself, gives up after `timeoutSeconds`.
+// A write to a peer that has gone never raises SIGPIPE on it. A path that is
+// empty or holds a NUL byte is refused before anything is tried: on Linux it
+// would name an abstract socket, which any local user can bind.
 std::variant<UniqueFd, ConnectFailure> connectToAppSocket(const std::string& socketPath,
                                                           int timeoutSeconds);
 

@@ -20,6 +20,10 @@ std::string_view connectFailureCode(ConnectFailure failure) {
       return "socket_create_failed";
     case ConnectFailure::pathTooLong:
       return "socket_path_too_long";
+    case ConnectFailure::timedOut:
+      // An application is there but takes no connection: starting it again
+      // and retrying would only wait out the time-out thirty times more.
+      return ipcReadFailedCode;
     case ConnectFailure::connect:
       break;
   }
@@ -60,7 +64,7 @@ bool appNotRunning(const IPCResult& result) {
 IPCResult parseIPCAnswer(std::string_view line) {
   auto parser = answerParser();
   auto answer = parseJsonObject(*parser, line);
-  if (!answer) return failure("ipc_read_failed");
+  if (!answer) return failure(std::string(ipcReadFailedCode));
   IPCResult result;
   bool ok = false;
   result.ok = answer->at_key("ok").get_bool().get(ok) == simdjson::SUCCESS && ok;
@@ -72,26 +76,26 @@ IPCResult parseIPCAnswer(std::string_view line) {
 }
 
 IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view method,
-                            simdjson::dom::object params) {
-  auto connection = connectToAppSocket(socketPath, ipcTimeoutSeconds);
+                            simdjson::dom::object params, int timeoutSeconds) {
+  auto connection = connectToAppSocket(socketPath, timeoutSeconds);
   if (auto* failed = std::get_if<ConnectFailure>(&connection)) {
     return failure(std::string(connectFailureCode(*failed)));
   }
   auto request = requestLine(method, params);
   if (!request) return failure("encode_failed");
   auto line = exchangeLine(std::get<UniqueFd>(connection).get(), *request);
-  if (!line) return failure("ipc_read_failed");
+  if (!line) return failure(std::string(ipcReadFailedCode));
   return parseIPCAnswer(*line);
 }
 
 IPCResult sendIPC(const SocketConfig& config, std::string_view method, simdjson::dom::object params,
-                  const AppLauncher& launch, const Pause& pause) {
-  IPCResult result = connectAndSendIPC(config.path, method, params);
+                  const AppLauncher& launch, const Pause& pause, int timeoutSeconds) {
+  IPCResult result = connectAndSendIPC(config.path, method, params, timeoutSeconds);
   if (!appNotRunning(result) || !config.isDefault) return result;
   launch();
   for (int attempt = 0; attempt < launchRetries; ++attempt) {
     pause(launchRetryPauseMicroseconds);
-    result = connectAndSendIPC(config.path, method, params);
+    result = connectAndSendIPC(config.path, method, params, timeoutSeconds);
     if (!appNotRunning(result)) return result;
   }
   return failure(std::string(appNeverAnsweredMessage));

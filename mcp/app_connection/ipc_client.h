@@ -25,14 +25,16 @@ inline constexpr int ipcTimeoutSeconds = 15;
 inline constexpr int launchRetries = 30;
 inline constexpr unsigned launchRetryPauseMicroseconds = 150000;
 inline constexpr std::string_view appNotRunningCode = "mivet_app_not_running";
+inline constexpr std::string_view ipcReadFailedCode = "ipc_read_failed";
 inline constexpr std::string_view appNeverAnsweredMessage =
     "Mivet.app is not running. Open Mivet on your Mac and try again.";
 
 // One request over a fresh connection. Failures come back as ok false with
 // one of "socket_create_failed", "socket_path_too_long",
-// "mivet_app_not_running", "encode_failed" or "ipc_read_failed".
+// "mivet_app_not_running", "encode_failed" or "ipc_read_failed" (also for a
+// listener that takes no connection within the time-out).
 IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view method,
-                            simdjson::dom::object params);
+                            simdjson::dom::object params, int timeoutSeconds = ipcTimeoutSeconds);
 
 // Reads one response line of the application: ok only for "ok" true, the
 // "result" whatever its type, the "error" when it is a string. A line that is
@@ -46,6 +48,7 @@ using Pause = std::function<void(unsigned microseconds)>;
 // socket: launch it once, then retry up to 30 times 150 ms apart before giving
 // up with appNeverAnsweredMessage.
 IPCResult sendIPC(const SocketConfig& config, std::string_view method, simdjson::dom::object params,
-                  const AppLauncher& launch, const Pause& pause);
+                  const AppLauncher& launch, const Pause& pause,
+                  int timeoutSeconds = ipcTimeoutSeconds);
 
 }  // namespace mivet::mcp

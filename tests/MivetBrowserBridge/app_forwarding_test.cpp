@@ -5,6 +5,7 @@
 #include "common/json_reader.h"
 #include "common/json_writer.h"
 #include "tests/support/fake_app.h"
+#include "tests/support/stuck_listener.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -27,11 +28,12 @@ std::string compact(simdjson::dom::object object) {
 
 // Forwards one message to `socketPath` and returns the reply as compact JSON.
 std::string forward(const std::string& socketPath, std::string_view method = "ping",
-                    const std::string& params = "{}") {
+                    const std::string& params = "{}",
+                    int timeoutSeconds = appSocketTimeoutSeconds) {
   auto parsed = parseJsonDocument(params);
   FrameWorkspace workspace;
   appendParams(workspace.request, parsed->root);
-  AppReply reply = forwardToMivetApp(socketPath, method, workspace);
+  AppReply reply = forwardToMivetApp(socketPath, method, workspace, timeoutSeconds);
   return reply.text.empty() ? compact(reply.object) : std::string(reply.text);
 }
 
@@ -114,6 +116,12 @@ TEST(BridgeForwarding, UnreachableApplicationIsReportedWithoutRetry) {
   EXPECT_EQ(forward(fits), R"({"ok":true})");
   EXPECT_EQ(forward(fits + "x"), R"({"ok":false,"error":"socket_path_too_long"})");
   EXPECT_EQ(app.connections(), 1);
+
+  test::StuckListener stuck(dir.file("stuck.sock"));
+  if (stuck.filled()) {
+    EXPECT_EQ(forward(dir.file("stuck.sock"), "ping", "{}", 1),
+              R"({"ok":false,"error":"ipc_eof"})");
+  }
 }
 
 TEST(BridgeSocketPath, TakesTheArgumentAfterTheFirstSocketOptionAnywhere) {

@@ -1,9 +1,15 @@
 #include "common/app_socket.h"
 
 #include "tests/support/fake_app.h"
+#include "tests/support/stuck_listener.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace mivet {
 namespace {
@@ -26,6 +32,35 @@ TEST(AppSocketTest, NobodyListeningIsAConnectFailure) {
   auto result = connectToAppSocket(dir.file("none.sock"), 1);
   ASSERT_TRUE(std::holds_alternative<ConnectFailure>(result));
   EXPECT_EQ(std::get<ConnectFailure>(result), ConnectFailure::connect);
+}
+
+TEST(AppSocketTest, AListenerThatTakesNoConnectionIsATimeOutNotAnAbsentApp) {
+  test::TempDir dir;
+  test::StuckListener stuck(dir.file("stuck.sock"));
+  if (!stuck.filled()) GTEST_SKIP() << "this system refuses connections to a full backlog";
+  auto result = connectToAppSocket(dir.file("stuck.sock"), 1);
+  ASSERT_TRUE(std::holds_alternative<ConnectFailure>(result));
+  EXPECT_EQ(std::get<ConnectFailure>(result), ConnectFailure::timedOut);
+}
+
+TEST(AppSocketTest, EmptyPathsAndPathsWithNulNeverReachAnAbstractSocket) {
+#ifndef __linux__
+  GTEST_SKIP() << "abstract socket addresses exist only on Linux";
+#else
+  // The address an empty path filled with zero bytes would name.
+  int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 8), 0);
+  for (const std::string& path : {std::string(), std::string(1, '\0'), std::string("a\0b", 3)}) {
+    auto result = connectToAppSocket(path, 1);
+    ASSERT_TRUE(std::holds_alternative<ConnectFailure>(result));
+    EXPECT_EQ(std::get<ConnectFailure>(result), ConnectFailure::connect);
+  }
+  EXPECT_LT(::accept(listener, nullptr, nullptr), 0) << "a connection reached the abstract socket";
+  ::close(listener);
+#endif
 }
 
 std::optional<std::string> exchangeWith(const FakeAnswer& answer, std::string* request = nullptr) {

@@ -3,6 +3,7 @@
 #include "common/json_reader.h"
 #include "common/json_writer.h"
 #include "tests/support/fake_app.h"
+#include "tests/support/stuck_listener.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -110,14 +111,15 @@ struct RetryProbe {
 
 IPCResult sendWithRetry(
     const SocketConfig& config, RetryProbe& probe,
-    const std::function<void(int)>& onPause = [](int) {}) {
+    const std::function<void(int)>& onPause = [](int) {}, int timeoutSeconds = ipcTimeoutSeconds) {
   auto document = parseJsonDocument("{}");
   return sendIPC(
       config, "tasks_list", document->root, [&] { ++probe.launches; },
       [&](unsigned microseconds) {
         EXPECT_EQ(microseconds, 150000u);
         onPause(++probe.pauses);
-      });
+      },
+      timeoutSeconds);
 }
 
 TEST_F(IpcClientTest, ExplicitSocketIsNeverLaunched) {
@@ -164,6 +166,17 @@ TEST_F(IpcClientTest, AnAnswerOfNotRunningCountsAsNotRunning) {
   auto result = sendWithRetry({socketPath(), true}, probe);
   EXPECT_EQ(result.error, appNeverAnsweredMessage);
   EXPECT_EQ(app.connections(), 1 + 31);
+}
+
+TEST_F(IpcClientTest, AStuckApplicationFailsOnceWithoutALaunchOrRetries) {
+  test::StuckListener stuck(socketPath());
+  if (!stuck.filled()) GTEST_SKIP() << "this system refuses connections to a full backlog";
+  RetryProbe probe;
+  auto result = sendWithRetry(
+      {socketPath(), true}, probe, [](int) {}, 1);
+  EXPECT_EQ(result.error, "ipc_read_failed");
+  EXPECT_EQ(probe.launches, 0);
+  EXPECT_EQ(probe.pauses, 0);
 }
 
 TEST_F(IpcClientTest, OtherFailuresDuringRetriesEndThemAtOnce) {
