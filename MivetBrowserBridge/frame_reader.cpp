@@ -1,5 +1,7 @@
 #include "MivetBrowserBridge/frame_reader.h"
 
+#include "common/waiting_io.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,7 +18,7 @@ bool readExactInto(std::int64_t count, int from, std::string& into) {
   std::array<char, readScratchBytes> scratch{};
   const std::size_t scratchSize = std::min(wanted, scratch.size());
   while (into.size() < wanted) {
-    ssize_t got = ::read(from, scratch.data(), std::min(wanted - into.size(), scratchSize));
+    ssize_t got = readWaiting(from, scratch.data(), std::min(wanted - into.size(), scratchSize));
     if (got <= 0) {
       into.clear();
       return false;

@@ -1,6 +1,7 @@
 #include "MivetBrowserBridge/frame_writer.h"
 
 #include "common/json_writer.h"
+#include "common/waiting_io.h"
 
 #include <cstdint>
 #include <cstring>
@@ -15,7 +16,7 @@ namespace {
 // an error ends the attempt.
 void writeWhole(int to, const char* bytes, std::size_t size) {
   while (size > 0) {
-    ssize_t written = ::write(to, bytes, size);
+    ssize_t written = writeWaiting(to, bytes, size);
     if (written <= 0) return;
     bytes += written;
     size -= static_cast<std::size_t>(written);

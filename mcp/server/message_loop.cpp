@@ -3,12 +3,12 @@
 #include "common/json_reader.h"
 #include "common/json_writer.h"
 #include "common/unicode_text.h"
+#include "common/waiting_io.h"
 #include "mcp/server/method_table.h"
 #include "mcp/server/utf8_repair.h"
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 
 namespace mivet::mcp {
@@ -45,8 +45,7 @@ std::optional<std::string> envelope(simdjson::dom::element id, const MethodOutco
 // silently when the reader has gone.
 void writeResponse(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
+    ssize_t written = writeWaiting(fd, bytes.data(), bytes.size());
     if (written <= 0) return;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
@@ -84,8 +83,7 @@ void serveLines(int inFd, int outFd, const AppRequestSender& send) {
   std::string pending;  // the start of a line that spans reads
   char buffer[65536];
   for (;;) {
-    ssize_t count = ::read(inFd, buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
+    ssize_t count = readWaiting(inFd, buffer, sizeof buffer);
     if (count <= 0) break;
     const char* start = buffer;
     const char* end = buffer + count;

@@ -102,6 +102,19 @@ TEST_F(BridgeProcess, NumbersOfAnySizeAndLoneSurrogatesTravelExactlyBothWays) {
   }
 }
 
+TEST_F(BridgeProcess, NonBlockingStdinAndStdoutAreWaitedFor) {
+  const std::string answer = R"({"ok":true,"blob":")" + std::string(200000, 'b') + "\"}";
+  test::FakeApp app(socketPath, [&](const std::string&) { return test::lineAnswer(answer); });
+  options.nonBlockingStdio = true;
+  auto bridge = start(command(socketPath));
+  std::this_thread::sleep_for(200ms);  // nothing to read yet
+  bridge->write(frames({"{}", "{}"}));
+  std::this_thread::sleep_for(200ms);  // the answers fill the pipe
+  EXPECT_EQ(readFrame(*bridge), answer);
+  EXPECT_EQ(readFrame(*bridge), answer);
+  expectCleanExit(bridge->wait());
+}
+
 TEST_F(BridgeProcess, ForwardsBackToBackFramesAndAnswersInOrder) {
   std::atomic<int> answered{0};
   test::FakeApp app(socketPath, [&](const std::string&) {

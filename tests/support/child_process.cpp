@@ -41,6 +41,10 @@ pid_t spawn(const std::vector<std::string>& argv, const ProcessOptions& options,
   if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC)) {
     throw std::runtime_error("pipe failed");
   }
+  if (options.nonBlockingStdio) {
+    ::fcntl(inPipe[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(outPipe[1], F_SETFL, O_NONBLOCK);
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);

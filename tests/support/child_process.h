@@ -22,6 +22,8 @@ struct ProcessOptions {
   // Start the child with every signal at its default action, as a shell or a
   // browser would, rather than inheriting the SIGPIPE that this process ignores.
   bool defaultSignals = false;
+  // Hand the child its stdin and stdout marked O_NONBLOCK, as some clients do.
+  bool nonBlockingStdio = false;
 };
 
 // Options that only add environment entries.

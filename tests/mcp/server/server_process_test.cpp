@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <thread>
 
 namespace mivet::mcp {
 namespace {
@@ -123,6 +124,25 @@ TEST_F(ServerProcessTest, NumbersOfAnySizeAndLoneSurrogatesTravelExactlyBothWays
                               R"(,"result":{"content":[{"type":"text","text":"{\"v\":)" + inText +
                               R"(}"}],"isError":false}})" + "\n");
   }
+}
+
+TEST_F(ServerProcessTest, NonBlockingStdinAndStdoutAreWaitedFor) {
+  const std::string blob(200000, 'b');
+  test::FakeApp app(socketPath(), [&](const std::string&) {
+    return lineAnswer(R"({"ok":true,"result":{"blob":")" + blob + "\"}}");
+  });
+  test::ProcessOptions options;
+  options.nonBlockingStdio = true;
+  test::ChildProcess server({MIVET_MCP_BINARY, "--socket", socketPath()}, options);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // nothing to read yet
+  server.write(callLine(1, "tasks_list") + std::string(ping) + "\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the answer fills the pipe
+  auto answer = server.readLine();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(toolText(*answer), R"({"blob":")" + blob + "\"}");
+  EXPECT_EQ(server.readLine().value_or("") + "\n", pingAnswer);
+  auto result = server.wait();
+  EXPECT_EQ(result.exitStatus, 0);
 }
 
 TEST_F(ServerProcessTest, ToolCallCarriesNameAndArgumentsToTheApplication) {
