@@ -47,15 +47,13 @@ FileContent openRegular(const std::string& path, UniqueFd& fd, struct stat& info
 
 }  // namespace
 
-FileContent readRegularFile(const std::string& path, std::size_t maxBytes,
-                            std::size_t spareCapacity) {
+FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
   UniqueFd fd;
   struct stat info;
   FileContent result = openRegular(path, fd, info);
   if (result.outcome != FileContent::Outcome::read) return result;
   auto size = static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0);
   if (size > maxBytes) return {.outcome = FileContent::Outcome::tooLarge};
-  result.bytes.reserve(size + spareCapacity);
   result.bytes.resize(size);
   std::size_t filled = 0;
   while (filled < size) {

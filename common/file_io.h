@@ -21,10 +21,9 @@ struct FileContent {
 // all, and the open cannot block, so a FIFO that appears in between does not
 // stall the process either. Only the size the file had when it was opened is
 // read, so a file that keeps growing cannot exhaust memory; a file over
-// `maxBytes` is not read. `spareCapacity` bytes are reserved after the content.
+// `maxBytes` is not read.
 FileContent readRegularFile(const std::string& path,
-                            std::size_t maxBytes = std::numeric_limits<std::size_t>::max(),
-                            std::size_t spareCapacity = 0);
+                            std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 // The whole content of the regular file at `path`, nullopt when it is
 // missing, not a regular file, larger than `maxBytes`, or cannot be read.

@@ -2,14 +2,11 @@
 
 #include "common/file_io.h"
 
-#include <simdjson.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <stdexcept>
 #include <tuple>
 #include <utility>
@@ -17,9 +14,7 @@
 namespace mivet::mcp {
 
 ConfigFileRead readConfigFile(const std::string& path) {
-  // Room for the JSON parser's padding spares it a copy of a large file.
-  FileContent file =
-      readRegularFile(path, std::numeric_limits<std::size_t>::max(), simdjson::SIMDJSON_PADDING);
+  FileContent file = readRegularFile(path);
   switch (file.outcome) {
     case FileContent::Outcome::read:
       return {.outcome = ConfigFileRead::Outcome::read, .content = std::move(file.bytes)};
