@@ -71,15 +71,17 @@ struct TemporaryFile {
 };
 
 // Created with O_EXCL under a random name, so nothing else's file is ever
-// opened, and with mode 0666 so the kernel applies the umask to a new file.
-TemporaryFile createTemporaryNextTo(const std::string& target, const std::string& reported) {
+// opened, and with `mode` from the start: a temporary copy of a 0600 file
+// must never be readable by others, not even before its bits are set.
+TemporaryFile createTemporaryNextTo(const std::string& target, mode_t mode,
+                                    const std::string& reported) {
   std::random_device seed;
   std::mt19937_64 random(seed());
   const std::string prefix = directoryOf(target) + "/." + baseNameOf(target) + ".tmp-";
   for (int attempt = 0; attempt < 100; ++attempt) {
     TemporaryFile temporary;
     std::string candidate = prefix + std::to_string(random() % 1000000000000ULL);
-    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
       temporary.path = candidate;
       temporary.fd.reset(fd);
@@ -90,6 +92,30 @@ TemporaryFile createTemporaryNextTo(const std::string& target, const std::string
     }
   }
   fail(reported, "cannot find a free temporary file name in " + directoryOf(target), EEXIST);
+}
+
+// Gives the empty temporary file the old file's owner, group and permission
+// bits before any content goes in. Only root may give a file away (the
+// replacement would otherwise be root's, under sudo, and the user could no
+// longer read their own file); a new file gets the owner of its directory.
+// The bits are set after the owner, as a change of owner clears set-id bits.
+void takeOverAttributes(int fd, const struct stat* old, const std::string& directory,
+                        const std::string& reported) {
+  if (::geteuid() == 0) {
+    struct stat owner;
+    if (old != nullptr) {
+      owner = *old;
+    } else if (::stat(directory.c_str(), &owner) != 0) {
+      fail(reported, "cannot look at the directory " + directory, errno);
+    }
+    if (::fchown(fd, owner.st_uid, owner.st_gid) != 0) {
+      fail(reported, "cannot give the temporary file the owner of the file it replaces", errno);
+    }
+  }
+  // The umask may have narrowed the mode given at creation.
+  if (old != nullptr && ::fchmod(fd, old->st_mode & 07777) != 0) {
+    fail(reported, "cannot copy the permission bits", errno);
+  }
 }
 
 void writeAll(int fd, std::string_view content, const std::string& reported) {
@@ -124,20 +150,22 @@ void replaceFileAtomically(const std::string& path, std::string_view content) {
   const std::string target = finalTarget(path);
   struct stat old;
   bool existed = ::stat(target.c_str(), &old) == 0;
+  // A device, a FIFO or a directory is not the user's file to replace.
   if (existed && S_ISDIR(old.st_mode)) fail(path, "it is a directory", 0);
+  if (existed && !S_ISREG(old.st_mode)) fail(path, "it is not a regular file", 0);
 
-  TemporaryFile temporary = createTemporaryNextTo(target, path);
+  const std::string directory = directoryOf(target);
+  mode_t mode = existed ? (old.st_mode & 0777) : 0666;
+  TemporaryFile temporary = createTemporaryNextTo(target, mode, path);
+  takeOverAttributes(temporary.fd.get(), existed ? &old : nullptr, directory, path);
   writeAll(temporary.fd.get(), content, path);
-  if (existed && ::fchmod(temporary.fd.get(), old.st_mode & 07777) != 0) {
-    fail(path, "cannot copy the permission bits", errno);
-  }
   flushToDisk(temporary.fd.get(), path);
   if (::close(temporary.fd.release()) != 0) fail(path, "closing the temporary file failed", errno);
   if (::rename(temporary.path.c_str(), target.c_str()) != 0) {
     fail(path, "cannot move the temporary file into place", errno);
   }
   temporary.keep = true;
-  flushDirectory(directoryOf(target));
+  flushDirectory(directory);
 }
 
 }  // namespace mivet

@@ -3,24 +3,74 @@
 #include "unique_fd.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace mivet {
+namespace {
 
-std::optional<std::string> readWholeFile(const std::string& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) return std::nullopt;
-  std::string content;
-  char buffer[65536];
-  for (;;) {
-    ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+const char* kindOfNonRegular(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a special file";
+}
+
+FileContent notRegular(mode_t mode) {
+  return {.outcome = FileContent::Outcome::notRegularFile, .kind = kindOfNonRegular(mode)};
+}
+
+FileContent failed(int error) {
+  if (error == ENOENT) return {};
+  return {.outcome = FileContent::Outcome::failed, .error = error};
+}
+
+// Opening a device can have effects of its own (a terminal, a tape), so the
+// type is checked before the open; O_NONBLOCK keeps a FIFO put there in
+// between from blocking the open, and fstat checks what was really opened.
+FileContent openRegular(const std::string& path, UniqueFd& fd, struct stat& info) {
+  if (::stat(path.c_str(), &info) != 0) return failed(errno);
+  if (!S_ISREG(info.st_mode)) return notRegular(info.st_mode);
+  fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (!fd.valid()) return failed(errno);
+  if (::fstat(fd.get(), &info) != 0) return failed(errno);
+  if (!S_ISREG(info.st_mode)) return notRegular(info.st_mode);
+  int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return failed(errno);
+  return {.outcome = FileContent::Outcome::read};
+}
+
+}  // namespace
+
+FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
+  UniqueFd fd;
+  struct stat info;
+  FileContent result = openRegular(path, fd, info);
+  if (result.outcome != FileContent::Outcome::read) return result;
+  auto size = static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0);
+  if (size > maxBytes) return {.outcome = FileContent::Outcome::tooLarge};
+  result.bytes.resize(size);
+  std::size_t filled = 0;
+  while (filled < size) {
+    ssize_t count = ::read(fd.get(), result.bytes.data() + filled, size - filled);
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) return std::nullopt;
-    if (count == 0) return content;
-    content.append(buffer, static_cast<std::size_t>(count));
+    if (count < 0) return failed(errno);
+    if (count == 0) break;  // the file shrank meanwhile
+    filled += static_cast<std::size_t>(count);
   }
+  result.bytes.resize(filled);
+  return result;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {
+  FileContent file = readRegularFile(path, maxBytes);
+  if (file.outcome != FileContent::Outcome::read) return std::nullopt;
+  return std::move(file.bytes);
 }
 
 }  // namespace mivet

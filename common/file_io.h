@@ -1,12 +1,33 @@
 #pragma once
 
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 
 namespace mivet {
 
-// The whole content of the file at `path`, nullopt when it cannot be opened
-// or read.
-std::optional<std::string> readWholeFile(const std::string& path);
+// What reading a whole file found.
+struct FileContent {
+  enum class Outcome { read, missing, notRegularFile, tooLarge, failed };
+  Outcome outcome = Outcome::missing;
+  std::string bytes{};  // the content when read
+  int error = 0;        // errno when failed
+  const char* kind{};   // what was found instead, when not a regular file ("a FIFO", ...)
+};
+
+// Reads the regular file at `path` (symbolic links followed) whole. Anything
+// else (a FIFO, a device, a socket, a directory) is not opened for reading at
+// all, and the open cannot block, so a FIFO that appears in between does not
+// stall the process either. Only the size the file had when it was opened is
+// read, so a file that keeps growing cannot exhaust memory; a file over
+// `maxBytes` is not read.
+FileContent readRegularFile(const std::string& path,
+                            std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
+
+// The whole content of the regular file at `path`, nullopt when it is
+// missing, not a regular file, larger than `maxBytes`, or cannot be read.
+std::optional<std::string> readWholeFile(
+    const std::string& path, std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 }  // namespace mivet

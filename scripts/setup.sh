@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang pkg-config
   libsimdjson-dev uuid-dev libtomlplusplus-dev
+  libutf8proc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy libclang-rt-14-dev
 )

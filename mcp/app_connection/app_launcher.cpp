@@ -17,11 +17,8 @@ extern char** environ;
 namespace mivet::mcp {
 namespace {
 
-std::optional<std::string> readUtf8File(const std::string& path) {
-  auto text = readWholeFile(path);
-  if (!text || !isValidUtf8(*text)) return std::nullopt;
-  return text;
-}
+// A bundle path is far shorter; anything longer is not what the application wrote.
+constexpr std::size_t maxAppPathFileBytes = 4096;
 
 bool existsFollowingLinks(const std::string& path) {
   struct stat info;
@@ -62,8 +59,15 @@ std::vector<std::string> openArguments(const std::optional<std::string>& recorde
   return {"-g", "-b", std::string(mivetBundleIdentifier)};
 }
 
+std::optional<std::string> readAppPathFile(const std::string& path) {
+  auto text = readWholeFile(path, maxAppPathFileBytes);
+  if (!text || !isValidUtf8(*text)) return std::nullopt;
+  return text;
+}
+
 void launchMivetAppInBackground() {
-  auto recorded = readUtf8File(homeDirectory() + "/Library/Application Support/Mivet/app_path.txt");
+  auto recorded =
+      readAppPathFile(homeDirectory() + "/Library/Application Support/Mivet/app_path.txt");
   runWithOutputDiscarded(openArguments(recorded, existsFollowingLinks));
 }
 

@@ -20,6 +20,11 @@ inline constexpr const char* openCommandPath = "/usr/bin/open";
 std::vector<std::string> openArguments(const std::optional<std::string>& recordedPathFile,
                                        const std::function<bool(const std::string&)>& exists);
 
+// The text of the app path file at `path`; nullopt when it is missing, not a
+// regular file (a FIFO or a device is never opened for reading), over 4 KiB,
+// unreadable or not UTF-8, which all count as no recorded path.
+std::optional<std::string> readAppPathFile(const std::string& path);
+
 // Starts the desktop application in the background through `open` and waits
 // for `open` to exit. Reports nothing: whether it worked shows in whether the
 // application answers afterwards.

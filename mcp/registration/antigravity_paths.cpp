@@ -1,10 +1,13 @@
 #include "mcp/registration/antigravity_paths.h"
 
+#include "mcp/registration/unicode_forms.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace mivet::mcp {
 namespace {
@@ -31,6 +34,21 @@ std::vector<std::string> entryNames(const std::string& directory) {
   return names;
 }
 
+// Code-point order after canonical composition (byte order of UTF-8 is
+// code-point order), so that "é" sorts the same whether it is written
+// precomposed or with a combining accent; names that compose alike keep
+// their byte order.
+std::vector<std::string> namesInCanonicalOrder(const std::vector<std::string>& names) {
+  std::vector<std::pair<std::string, std::string>> keyed;
+  keyed.reserve(names.size());
+  for (const std::string& name : names) keyed.emplace_back(canonicallyComposed(name), name);
+  std::sort(keyed.begin(), keyed.end());
+  std::vector<std::string> sorted;
+  sorted.reserve(keyed.size());
+  for (auto& [key, name] : keyed) sorted.push_back(std::move(name));
+  return sorted;
+}
+
 }  // namespace
 
 std::vector<std::string> antigravityConfigPaths(const std::string& home) {
@@ -39,10 +57,7 @@ std::vector<std::string> antigravityConfigPaths(const std::string& home) {
     paths.push_back(home + "/.gemini/antigravity/mcp_config.json");
   }
   const std::string providers = home + "/.t3/userdata/providers/antigravity";
-  std::vector<std::string> names = entryNames(providers);
-  // Byte order of UTF-8 is code-point order.
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) {
+  for (const std::string& name : namesInCanonicalOrder(entryNames(providers))) {
     std::string configDirectory = providers + "/" + name + "/config";
     if (isDirectoryFollowingLinks(configDirectory))
       paths.push_back(configDirectory + "/mcp_config.json");

@@ -13,19 +13,19 @@ namespace {
 
 // The line edit cannot see every way of spelling the server's table (a
 // comment after the header, CR LF line ends, spaces or quotes inside the
-// brackets, an inline table); a second definition of the same table would
-// make Codex reject the whole file, so such an edit is refused instead.
-void ensureStaysValidToml(const std::string& path, std::string_view before, std::string_view after,
-                          std::string_view action) {
-  if (tomlSyntaxProblem(before)) return;
-  auto problem = tomlSyntaxProblem(after);
+// brackets, an inline table), nor a header line that is really text inside a
+// multi-line string. Appending a second definition would make Codex reject
+// the whole file, and cutting lines out of a string would change a setting
+// that is not the server's, so such an edit is refused instead.
+void ensureOnlyTheServerTableChanges(const std::string& path, std::string_view before,
+                                     std::string_view after, std::string_view action) {
+  auto problem = codexEditProblem(before, after);
   if (!problem) return;
   throw std::runtime_error(
-      path + " was left unchanged: " + std::string(action) + " would make it invalid TOML (" +
-      *problem +
-      "), probably because it defines the mivet server in a form this command cannot edit "
-      "(a comment after the [mcp_servers.mivet] header, CR LF line ends, an inline or quoted "
-      "table); edit that table by hand");
+      path + " was left unchanged: " + std::string(action) + " would go wrong, as " + *problem +
+      "; probably the file defines the mivet server in a form this command cannot edit (a "
+      "comment after the [mcp_servers.mivet] header, CR LF line ends, an inline or quoted "
+      "table) or holds that header line inside a multi-line string; edit it by hand");
 }
 
 }  // namespace
@@ -41,7 +41,7 @@ void upsertCodexMCP(const std::string& path, const std::string& command) {
   if (!text.empty()) text += "\n\n";
   text += codexMivetSection(command);
   text += '\n';
-  ensureStaysValidToml(path, file.content, text, "adding the mivet server");
+  ensureOnlyTheServerTableChanges(path, file.content, text, "adding the mivet server");
   replaceFileAtomically(path, text);
 }
 
@@ -51,7 +51,7 @@ void removeCodexMCP(const std::string& path) {
   if (file.content.find(codexMivetHeader) == std::string::npos) return;
   std::string text = stripCodexMivetSection(file.content);
   if (!text.empty()) text += '\n';
-  ensureStaysValidToml(path, file.content, text, "removing the mivet server");
+  ensureOnlyTheServerTableChanges(path, file.content, text, "removing the mivet server");
   replaceFileAtomically(path, text);
 }
 

@@ -73,7 +73,8 @@ bool handleCLICommandIfPresent(const std::vector<std::string>& arguments) {
     printLine(usageText);
     return true;
   }
-  const ConfigLocations locations = configLocationsFor(homeDirectory());
+  const ConfigLocations locations =
+      configLocationsFor(homeDirectory(), clientConfigDirectoriesFromEnvironment());
   if (firstPositionOf(arguments, "--status")) {
     printRegistrationStatus(locations.home, locations.claude, locations.codex,
                             locations.antigravity);

@@ -108,21 +108,12 @@ struct ConfigDocument {
   std::size_t bytes;
 };
 
-// The top-level object of `content`, which readConfigFile left room after
-// for the parser's padding; nullopt when it is not a JSON object, with the
-// reason in `problem` when given.
-std::optional<ConfigDocument> parseConfigObject(const std::string& content,
-                                                std::string* problem = nullptr) {
-  auto parser = newJsonParser();
-  auto object = parseJsonObjectInPlace(*parser, content);
-  if (!object) {
-    // Valid JSON of another kind still reads as the value of a member.
-    bool otherJson = parseJsonDocument("{\"\":" + content + "\n}").has_value();
-    if (problem)
-      *problem = otherJson ? "its top-level value is not a JSON object" : "not valid JSON";
-    return std::nullopt;
-  }
-  return ConfigDocument{{std::move(parser), *object}, content.size()};
+// The top-level object of `content`; nullopt when it is not a JSON object.
+// Read with the project's one JSON reader, as the server reads requests.
+std::optional<ConfigDocument> parseConfigObject(const std::string& content) {
+  auto document = parseJsonDocument(content);
+  if (!document) return std::nullopt;
+  return ConfigDocument{std::move(*document), content.size()};
 }
 
 // The file's top-level object; nullopt when the file is missing or empty.
@@ -132,10 +123,11 @@ std::optional<ConfigDocument> existingConfigForUpsert(const std::string& path) {
   ConfigFileRead file = readConfigFile(path);
   if (file.outcome == ConfigFileRead::Outcome::unreadable) throw std::runtime_error(file.problem);
   if (file.outcome == ConfigFileRead::Outcome::missing || file.content.empty()) return std::nullopt;
-  std::string problem;
-  auto document = parseConfigObject(file.content, &problem);
+  auto document = parseConfigObject(file.content);
   if (!document) {
-    throw std::runtime_error(path + " cannot be edited (" + problem + "); it was left unchanged");
+    throw std::runtime_error(path +
+                             " cannot be edited (it does not hold a JSON object: not valid JSON, "
+                             "or another kind of value at the top); it was left unchanged");
   }
   return document;
 }

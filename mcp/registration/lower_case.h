@@ -6,9 +6,9 @@
 namespace mivet::mcp {
 
 // `text` with every letter replaced by its full Unicode lower-case mapping
-// (unconditional mappings of Unicode 14, so "İ" becomes "i" plus a combining
-// dot and "Σ" always becomes "σ"). Never fails: bytes that are not valid
-// UTF-8 are copied unchanged.
+// (the unconditional mappings, so "İ" becomes "i" plus a combining dot and
+// "Σ" always becomes "σ"). Never fails: bytes that are not valid UTF-8 are
+// copied unchanged.
 std::string lowerCased(std::string_view text);
 
 }  // namespace mivet::mcp

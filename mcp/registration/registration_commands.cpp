@@ -4,13 +4,40 @@
 #include "mcp/registration/codex_config.h"
 #include "mcp/registration/json_config.h"
 
+#include <sys/stat.h>
+
+#include <cstdlib>
+
 namespace mivet::mcp {
 
-ConfigLocations configLocationsFor(const std::string& home) {
-  return {.home = home,
-          .claude = home + "/.claude.json",
-          .codex = home + "/.codex/config.toml",
-          .antigravity = antigravityConfigPaths(home)};
+namespace {
+
+std::string environmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string claudeConfigFileIn(const std::string& directory) {
+  std::string legacy = directory + "/.config.json";
+  struct stat info;
+  if (::stat(legacy.c_str(), &info) == 0) return legacy;
+  return directory + "/.claude.json";
+}
+
+}  // namespace
+
+ClientConfigDirectories clientConfigDirectoriesFromEnvironment() {
+  return {.claude = environmentValue("CLAUDE_CONFIG_DIR"), .codex = environmentValue("CODEX_HOME")};
+}
+
+ConfigLocations configLocationsFor(const std::string& home,
+                                   const ClientConfigDirectories& directories) {
+  return {
+      .home = home,
+      .claude = directories.claude.empty() ? home + "/.claude.json"
+                                           : claudeConfigFileIn(directories.claude),
+      .codex = (directories.codex.empty() ? home + "/.codex" : directories.codex) + "/config.toml",
+      .antigravity = antigravityConfigPaths(home)};
 }
 
 std::vector<std::string> installRegistrations(const ConfigLocations& locations,

@@ -6,6 +6,7 @@
 #include "mcp/registration/config_file.h"
 #include "mcp/registration/json_config.h"
 #include "mcp/registration/stable_command_path.h"
+#include "mcp/registration/unicode_forms.h"
 
 #include <cstdio>
 
@@ -27,6 +28,11 @@ bool antigravityRegistered(const std::vector<std::string>& paths) {
   return true;
 }
 
+// A path as text, with bytes that are not UTF-8 shown as U+FFFD.
+void writePath(JsonWriter& writer, const std::string& path) {
+  writer.string(withReplacementCharacters(path));
+}
+
 void writeClient(JsonWriter& writer, std::string_view client, bool connected,
                  const std::string& path) {
   writer.key(client);
@@ -34,15 +40,15 @@ void writeClient(JsonWriter& writer, std::string_view client, bool connected,
   writer.key("connected");
   writer.boolean(connected);
   writer.key("path");
-  writer.string(path);
+  writePath(writer, path);
   writer.endObject();
 }
 
 }  // namespace
 
-std::optional<std::string> registrationStatusJson(
-    const std::string& home, const std::string& claudePath, const std::string& codexPath,
-    const std::vector<std::string>& antigravityPaths) {
+std::string registrationStatusJson(const std::string& home, const std::string& claudePath,
+                                   const std::string& codexPath,
+                                   const std::vector<std::string>& antigravityPaths) {
   bool codex = codexRegistered(codexPath);
   bool claude = hasJSONMCP(claudePath);
   bool antigravity = antigravityRegistered(antigravityPaths);
@@ -56,24 +62,22 @@ std::optional<std::string> registrationStatusJson(
   writer.boolean(antigravity);
   writer.key("paths");
   writer.beginArray();
-  for (const std::string& path : antigravityPaths) writer.string(path);
+  for (const std::string& path : antigravityPaths) writePath(writer, path);
   writer.endArray();
   writer.endObject();
   writeClient(writer, "claude", claude, claudePath);
   writeClient(writer, "codex", codex, codexPath);
   writer.key("command");
-  writer.string(stableCommandPathFor(home));
+  writePath(writer, stableCommandPathFor(home));
   writer.endObject();
-  if (writer.failed()) return std::nullopt;
   return text;
 }
 
 void printRegistrationStatus(const std::string& home, const std::string& claudePath,
                              const std::string& codexPath,
                              const std::vector<std::string>& antigravityPaths) {
-  auto text = registrationStatusJson(home, claudePath, codexPath, antigravityPaths);
-  if (!text) return;
-  std::fwrite(text->data(), 1, text->size(), stdout);
+  std::string text = registrationStatusJson(home, claudePath, codexPath, antigravityPaths);
+  std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
 }
 

@@ -6,11 +6,18 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __APPLE__
+#include <mach-o/dyld.h>
+#endif
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <system_error>
+#include <tuple>
 
 namespace mivet::mcp {
 namespace {
@@ -87,17 +94,66 @@ std::string executableSearchPath() {
   return fallback;
 }
 
-// Points the link at `stablePath` to `selfPath` unless it already does.
-// Every step that fails is skipped.
+// Whether `there` (what lstat found at the stable path) is the file at
+// `selfPath` or a directory that holds it: removing it would delete the
+// running program. Identity, not spelling, decides: the home directory, the
+// stable directory or one of its parents may be reached through a link or
+// spelled with extra slashes.
+bool holdsTheProgram(const struct stat& there, const std::string& selfPath) {
+  for (std::string path = selfPath;; path = parentDirectoryOf(path)) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0 && info.st_dev == there.st_dev &&
+        info.st_ino == there.st_ino) {
+      return true;
+    }
+    if (path == "/" || path == ".") return false;
+  }
+}
+
+// Points the link at `stablePath` to `selfPath` unless the path already leads
+// there. Every step that fails is skipped.
 void refreshStableLink(const std::string& stablePath, const std::string& selfPath) {
+  const std::string stableDirectory = parentDirectoryOf(stablePath);
+  std::ignore = createDirectories(stableDirectory);
+  struct stat there;
+  if (::lstat(stablePath.c_str(), &there) == 0) {
+    if (S_ISLNK(there.st_mode)) {
+      std::error_code notALink;
+      auto target = std::filesystem::read_symlink(stablePath, notALink);
+      if (!notALink && target.native() == selfPath) return;
+    } else if (holdsTheProgram(there, selfPath)) {
+      return;
+    }
+  }
   std::error_code ignored;
-  std::filesystem::create_directories(parentDirectoryOf(stablePath), ignored);
-  if (selfPath == stablePath) return;
-  std::error_code notALink;
-  auto target = std::filesystem::read_symlink(stablePath, notALink);
-  if (!notALink && target.native() == selfPath) return;
   std::filesystem::remove_all(stablePath, ignored);
-  ::symlink(selfPath.c_str(), stablePath.c_str());
+  if (::symlink(selfPath.c_str(), stablePath.c_str()) != 0) return;
+  // Under sudo the link would be root's; it belongs to the user whose
+  // directory it is in.
+  struct stat directory;
+  if (::geteuid() == 0 && ::stat(stableDirectory.c_str(), &directory) == 0) {
+    std::ignore = ::lchown(stablePath.c_str(), directory.st_uid, directory.st_gid);
+  }
+}
+
+// The running program's path as the operating system knows it, with links
+// resolved; nullopt where it cannot tell.
+std::optional<std::string> executablePathFromSystem() {
+#if defined(__linux__)
+  std::error_code error;
+  auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return std::nullopt;
+  return withLinksResolved(path.native());
+#elif defined(__APPLE__)
+  std::uint32_t size = 0;
+  ::_NSGetExecutablePath(nullptr, &size);
+  std::string path(size, '\0');
+  if (::_NSGetExecutablePath(path.data(), &size) != 0) return std::nullopt;
+  path.resize(std::strlen(path.c_str()));
+  return withLinksResolved(path);
+#else
+  return std::nullopt;
+#endif
 }
 
 }  // namespace
@@ -115,16 +171,27 @@ std::string selfExecutablePath(const std::string& invocation, const std::string&
   return withLinksResolved(lexicallyNormal(path));
 }
 
-std::string stableSelfCommandPath(const std::vector<std::string>& arguments,
-                                  const std::string& home) {
-  std::string stablePath = stableCommandPathFor(home);
+std::string runningExecutablePath(const std::vector<std::string>& arguments) {
   const std::string invocation = arguments.empty() ? std::string() : arguments.front();
   std::string selfPath = selfExecutablePath(invocation, executableSearchPath(), currentDirectory());
+  // An empty argument 0 names the working directory, no executable file.
+  if (isExecutableFile(selfPath)) return selfPath;
+  auto reported = executablePathFromSystem();
+  return reported && isExecutableFile(*reported) ? *reported : selfPath;
+}
+
+std::string stableCommandPathLinkedTo(const std::string& selfPath, const std::string& home) {
+  std::string stablePath = stableCommandPathFor(home);
   if (!isExecutableFile(selfPath)) {
     return existsFollowingLinks(stablePath) ? stablePath : selfPath;
   }
   refreshStableLink(stablePath, selfPath);
   return stablePath;
+}
+
+std::string stableSelfCommandPath(const std::vector<std::string>& arguments,
+                                  const std::string& home) {
+  return stableCommandPathLinkedTo(runningExecutablePath(arguments), home);
 }
 
 }  // namespace mivet::mcp

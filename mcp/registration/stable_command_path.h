@@ -18,11 +18,22 @@ std::string stableCommandPathFor(const std::string& home);
 std::string selfExecutablePath(const std::string& invocation, const std::string& searchPath,
                                const std::string& workingDirectory);
 
-// Keeps a symbolic link at the stable command path pointing to the running
-// executable (made or replaced only when it does not already point there)
-// and returns the path the assistants are to run: the stable command path,
-// or the self path when that is not an executable file and nothing is at the
-// stable command path. Never fails: file-system failures are ignored.
+// The running executable: selfExecutablePath of argument 0 under PATH and the
+// working directory, or, when argument 0 is empty or leads to no executable
+// file, the path the operating system reports for the running program.
+std::string runningExecutablePath(const std::vector<std::string>& arguments);
+
+// Keeps a symbolic link at the stable command path pointing to the executable
+// at `selfPath` (absolute, links resolved) and returns the path the
+// assistants are to run: the stable command path, or `selfPath` when that is
+// not an executable file and nothing is at the stable command path. A link
+// that already names `selfPath` is kept. Whatever else is there is replaced,
+// unless it is the executable itself or holds it (told by file identity, not
+// by spelling): the running program is never removed. Never fails:
+// file-system failures are ignored.
+std::string stableCommandPathLinkedTo(const std::string& selfPath, const std::string& home);
+
+// stableCommandPathLinkedTo for the running executable.
 std::string stableSelfCommandPath(const std::vector<std::string>& arguments,
                                   const std::string& home);
 

@@ -114,7 +114,14 @@ TEST(AtomicFile, FailuresNameTheFileAndLeaveNoTrace) {
   error = replaceError(dir.file("taken"), "x");
   EXPECT_NE(error.find(dir.file("taken")), std::string::npos) << error;
   EXPECT_TRUE(fs::is_directory(dir.file("taken")));
-  EXPECT_EQ(entryCount(dir.path()), 1u);
+
+  // A FIFO, reached through a link: neither replaced nor opened.
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  fs::create_symlink(dir.file("fifo"), dir.file("link"));
+  error = replaceError(dir.file("link"), "x");
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  EXPECT_TRUE(fs::is_fifo(dir.file("fifo")));
+  EXPECT_EQ(entryCount(dir.path()), 3u);
 }
 
 TEST(AtomicFile, ReadOnlyDirectoryLeavesOldFileIntact) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -31,6 +32,26 @@ TEST(OpenArgumentsTest, RecordedPathThenStandardLocationThenBundleIdentifier) {
   EXPECT_EQ(openArguments(" \n\t ", existing({"", "/Applications/Mivet.app"})),
             (Args{"-g", "-a", "/Applications/Mivet.app"}));
   EXPECT_EQ(openArguments(std::nullopt, existing({})), (Args{"-g", "-b", bundle}));
+}
+
+// Only a small regular file counts as a recorded path; a FIFO would block
+// the launch and a device could be endless, so both count as no file.
+TEST(ReadAppPathFileTest, OnlyASmallRegularFileIsRead) {
+  test::TempDir dir;
+  test::writeFile(dir.file("app_path.txt"), "/Apps/Mivet.app\n");
+  EXPECT_EQ(readAppPathFile(dir.file("app_path.txt")), "/Apps/Mivet.app\n");
+  test::writeFile(dir.file("huge"), std::string(5000, '/'));
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  std::filesystem::create_directories(dir.file("directory"));
+  std::vector<std::string> unusable{"huge", "fifo", "directory", "missing"};
+  struct stat zero {};
+  if (::geteuid() == 0 && ::stat("/dev/zero", &zero) == 0 &&
+      ::mknod(dir.file("zero").c_str(), S_IFCHR | 0666, zero.st_rdev) == 0) {
+    unusable.push_back("zero");
+  }
+  for (const std::string& name : unusable) {
+    EXPECT_EQ(readAppPathFile(dir.file(name)), std::nullopt) << name;
+  }
 }
 
 // Runs the built server with a fake `open` laid over /usr/bin in a private

@@ -208,5 +208,33 @@ TEST(RemoveCodexMCP, RefusesToTurnValidTomlIntoInvalid) {
   EXPECT_EQ(readFile(path), content);
 }
 
+// A header line inside a multi-line string is text, not a table: cutting it
+// out would change that string, so both edits refuse and keep every byte.
+TEST(CodexEdits, RefuseToChangeAValueOutsideTheirTable) {
+  for (std::string content : {
+           "instructions = '''\nRegister with\n[mcp_servers.mivet]\ncommand = \"x\"\n"
+           "[done]\n'''\n",
+           "[mcp_servers.mivet]\ncommand = \"/old\"\n[notes]\ntext = \"\"\"\n"
+           "[mcp_servers.mivet]\nkept = 1\n[end]\n\"\"\"\n",
+       }) {
+    ASSERT_NO_THROW(std::ignore = toml::parse(content)) << content;
+    for (bool install : {true, false}) {
+      TempDir home;
+      std::string path = home.file("config.toml");
+      writeFile(path, content);
+      std::string error = errorOf([&] {
+        if (install) {
+          upsertCodexMCP(path, command);
+        } else {
+          removeCodexMCP(path);
+        }
+      });
+      EXPECT_NE(error.find(path), std::string::npos) << error;
+      EXPECT_NE(error.find("would also change the value of"), std::string::npos) << error;
+      EXPECT_EQ(readFile(path), content);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace mivet::mcp

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 #include <toml++/toml.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <map>
 
@@ -43,16 +45,18 @@ struct Home {
   std::string gemini = h + "/.gemini/config/mcp_config.json";
   std::string stable = h + "/Library/Application Support/Mivet/bin/mivet-mcp";
 
-  ProcessResult run(std::vector<std::string> arguments) const {
-    arguments.insert(arguments.begin(), MIVET_MCP_BINARY);
-    return test::runProcess(arguments, "", {.env = {"HOME=" + h}, .workingDirectory = h});
+  ProcessResult run(std::vector<std::string> arguments, std::vector<std::string> env = {},
+                    const std::string& program = MIVET_MCP_BINARY) const {
+    arguments.insert(arguments.begin(), program);
+    env.insert(env.begin(), "HOME=" + h);
+    return test::runProcess(arguments, "", {.env = env, .workingDirectory = h});
   }
   // Runs a shell command line with HOME set, e.g. to start the program by its bare name.
   ProcessResult shell(const std::string& script, const std::string& path = "") const {
     std::vector<std::string> env{"HOME=" + h};
     if (!path.empty()) env.push_back("PATH=" + path);
     return test::runProcess({"/bin/sh", "-c", script, MIVET_MCP_BINARY}, "",
-                            {.env = env, .workingDirectory = h});
+                            {.env = env, .workingDirectory = h, .defaultSignals = true});
   }
   // Every entry under the home directory with its content or link target.
   std::map<std::string, std::string> snapshot() const {
@@ -290,6 +294,185 @@ TEST(CommandLine, BareNameStartedThroughPathRegistersTheStableLink) {
   EXPECT_EQ(readFile(home.claude), jsonWithEntry(home.stable));
   ASSERT_TRUE(fs::is_symlink(home.stable));
   EXPECT_EQ(fs::read_symlink(home.stable), fs::canonical(MIVET_MCP_BINARY));
+}
+
+struct stat lstatOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+  return info;
+}
+
+// The program placed at the stable command path and started from there
+// must survive its own install, however the home directory is spelled.
+TEST(CommandLine, ProgramAtTheStablePathNeverRemovesItself) {
+  enum Layout { homeWithFinalSlash, homeThroughLink, stableDirectoryLinkedToProgram };
+  for (Layout layout : {homeWithFinalSlash, homeThroughLink, stableDirectoryLinkedToProgram}) {
+    Home home;
+    std::string program = home.stable, homeValue = home.h + "/";
+    if (layout == homeThroughLink) {
+      fs::create_directory_symlink(home.h, home.h + "/linked-home");
+      homeValue = home.h + "/linked-home";
+    } else if (layout == stableDirectoryLinkedToProgram) {
+      program = home.h + "/opt/mivet-mcp";
+      fs::create_directories(fs::path(home.stable).parent_path().parent_path());
+      fs::create_directory_symlink(home.h + "/opt", fs::path(home.stable).parent_path());
+      homeValue = home.h;
+    }
+    fs::create_directories(fs::path(program).parent_path());
+    fs::copy_file(MIVET_MCP_BINARY, program);
+    ino_t inode = lstatOf(program).st_ino;
+
+    ProcessResult result =
+        test::runProcess({program, "--install", "claude"}, "",
+                         {.env = {"HOME=" + homeValue}, .workingDirectory = "/"});
+    EXPECT_EQ(result.exitStatus, 0) << layout << " " << result.err;
+    struct stat after = lstatOf(program);
+    EXPECT_TRUE(S_ISREG(after.st_mode)) << layout;
+    EXPECT_EQ(after.st_ino, inode) << layout;
+    std::string stableAsSpelled = homeValue + "/Library/Application Support/Mivet/bin/mivet-mcp";
+    EXPECT_EQ(readFile(homeValue + "/.claude.json"), jsonWithEntry(stableAsSpelled)) << layout;
+  }
+}
+
+// Killed by the file size limit at its first byte, the install leaves its
+// temporary file behind, with the mode and owner it had before any content.
+TEST(CommandLine, TemporaryCopyOfASecretIsNeverReadableByOthers) {
+  Home home;
+  writeFile(home.claude, "{\"oauthAccount\": \"secret\"}\n");
+  ::chmod(home.claude.c_str(), 0600);
+  bool asRoot = ::geteuid() == 0;
+  if (asRoot) {
+    ASSERT_EQ(::chown(home.h.c_str(), 4321, 4321), 0);
+    ASSERT_EQ(::chown(home.claude.c_str(), 4321, 4321), 0);
+  }
+  ProcessResult result =
+      home.shell("umask 022; ulimit -c 0; ulimit -f 0; exec \"$0\" --install claude");
+  EXPECT_EQ(result.termSignal, SIGXFSZ);
+  std::vector<std::string> leftovers;
+  for (const auto& entry : fs::directory_iterator(home.h)) {
+    if (entry.path().filename().native().find(".claude.json.tmp-") != std::string::npos) {
+      leftovers.push_back(entry.path());
+    }
+  }
+  ASSERT_EQ(leftovers.size(), 1u);
+  struct stat temporary = lstatOf(leftovers[0]);
+  EXPECT_EQ(temporary.st_mode & 07777, 0600u);
+  EXPECT_EQ(temporary.st_size, 0);
+  if (asRoot) {
+    EXPECT_EQ(temporary.st_uid, 4321u);
+  }
+}
+
+// Under sudo, whatever the install writes or makes stays the user's.
+TEST(CommandLine, InstallAsRootKeepsTheUsersOwnership) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
+  Home home;
+  writeFile(home.claude, "{}");
+  ::chmod(home.claude.c_str(), 0600);
+  for (const std::string& path : {home.h, home.claude}) {
+    ASSERT_EQ(::chown(path.c_str(), 4321, 4322), 0);
+  }
+  ProcessResult result = home.run({"--install"});
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  ASSERT_TRUE(fs::is_symlink(home.stable));
+  for (const auto& [path, content] : home.snapshot()) {
+    struct stat info = lstatOf(path);
+    EXPECT_EQ(info.st_uid, 4321u) << path;
+    EXPECT_EQ(info.st_gid, 4322u) << path;
+  }
+  EXPECT_EQ(lstatOf(home.claude).st_mode & 07777, 0600u);
+}
+
+// A FIFO or a device where a configuration file belongs is neither read
+// (the process would block, or read forever) nor replaced.
+TEST(CommandLine, SpecialFilesAreNeitherReadNorReplaced) {
+  struct Case {
+    std::string client, file;
+    const char* device;  // nullptr: a FIFO; else a node like this device, reached through a link
+  };
+  for (const Case& c : std::vector<Case>{
+           {"claude", "/.claude.json", nullptr},
+           {"codex", "/.codex/config.toml", nullptr},
+           {"antigravity", "/.gemini/config/mcp_config.json", nullptr},
+           {"claude", "/.claude.json", "/dev/null"},
+           {"codex", "/.codex/config.toml", "/dev/zero"},
+       }) {
+    Home home;
+    std::string path = home.h + c.file, special = path;
+    fs::create_directories(fs::path(path).parent_path());
+    if (c.device == nullptr) {
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    } else {
+      if (::geteuid() != 0) GTEST_SKIP() << "needs root to make device nodes";
+      struct stat device {};
+      ASSERT_EQ(::stat(c.device, &device), 0);
+      special = home.h + "/device-node";
+      if (::mknod(special.c_str(), S_IFCHR | 0666, device.st_rdev) != 0) {
+        GTEST_SKIP() << "device nodes cannot be made here";
+      }
+      fs::create_symlink(special, path);
+    }
+    std::string status = home.run({"--status"}).out;
+    auto document = parseJsonDocument(status);
+    ASSERT_TRUE(document) << status;
+    EXPECT_FALSE(objectMember(document->root, c.client)->at_key("connected").get_bool().value());
+
+    ProcessResult install = home.run({"--install", c.client});
+    EXPECT_EQ(install.exitStatus, 1) << c.file;
+    EXPECT_TRUE(install.err.starts_with("Install failed: ")) << install.err;
+    EXPECT_EQ(home.run({"--uninstall", c.client}).exitStatus, 0) << c.file;
+    EXPECT_EQ(lstatOf(special).st_mode & S_IFMT, c.device ? S_IFCHR : S_IFIFO) << c.file;
+  }
+}
+
+// Run by a launcher that passes an empty argument 0, or a name that leads
+// nowhere, the program still registers itself.
+TEST(CommandLine, RegisteredCommandIsTheProgramThatRan) {
+  for (const char* invocation : {"", "no-such-mivet-mcp"}) {
+    Home home;
+    ProcessResult result =
+        test::runProcess({"/usr/bin/perl", "-e", "exec {$ARGV[0]} @ARGV[1..$#ARGV]",
+                          MIVET_MCP_BINARY, invocation, "--install", "claude"},
+                         "", {.env = {"HOME=" + home.h}, .workingDirectory = home.h});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(readFile(home.claude), jsonWithEntry(home.stable));
+    ASSERT_TRUE(fs::is_symlink(home.stable)) << invocation;
+    EXPECT_EQ(fs::read_symlink(home.stable), fs::canonical(MIVET_MCP_BINARY));
+  }
+}
+
+// Codex reads $CODEX_HOME/config.toml and Claude Code reads
+// $CLAUDE_CONFIG_DIR/.claude.json (its older .config.json when that exists).
+TEST(CommandLine, ClientFoldersFromTheEnvironmentAreUsedThroughout) {
+  for (bool legacyClaudeFile : {false, true}) {
+    Home home;
+    std::string codexHome = home.h + "/codex-home", claudeDir = home.h + "/claude-dir";
+    std::string claude = claudeDir + (legacyClaudeFile ? "/.config.json" : "/.claude.json");
+    if (legacyClaudeFile) writeFile(claude, "{}");
+    std::vector<std::string> env{"CODEX_HOME=" + codexHome, "CLAUDE_CONFIG_DIR=" + claudeDir};
+    ProcessResult install = home.run({"--install"}, env);
+    EXPECT_EQ(install.exitStatus, 0) << install.err;
+    EXPECT_TRUE(install.out.starts_with("Installed Mivet MCP -> Claude Code (" + claude +
+                                        ")\nInstalled Mivet MCP -> Codex (" + codexHome +
+                                        "/config.toml)\n"))
+        << install.out;
+    EXPECT_EQ(readFile(claude), jsonWithEntry(home.stable));
+    EXPECT_EQ(readFile(codexHome + "/config.toml"), codexWithEntry(home.stable));
+    EXPECT_FALSE(fs::exists(home.claude));
+    EXPECT_FALSE(fs::exists(home.codex));
+
+    auto document = parseJsonDocument(home.run({"--status"}, env).out);
+    ASSERT_TRUE(document);
+    for (const char* client : {"claude", "codex"}) {
+      EXPECT_TRUE(objectMember(document->root, client)->at_key("connected").get_bool().value());
+    }
+    EXPECT_EQ(home.run({"--uninstall"}, env).exitStatus, 0);
+    EXPECT_EQ(readFile(codexHome + "/config.toml"), "");
+  }
+  Home home;  // set but empty: the home directory's files, as without them
+  EXPECT_EQ(home.run({"--install"}, {"CODEX_HOME=", "CLAUDE_CONFIG_DIR="}).exitStatus, 0);
+  EXPECT_EQ(readFile(home.claude), jsonWithEntry(home.stable));
+  EXPECT_EQ(readFile(home.codex), codexWithEntry(home.stable));
 }
 
 }  // namespace

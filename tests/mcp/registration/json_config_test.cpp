@@ -244,7 +244,8 @@ TEST(AntigravityConfigPaths, FixedPathFirstThenAntigravityDirThenProvidersByCode
 
   const std::string providers = h + "/.t3/userdata/providers/antigravity";
   fs::create_directories(h + "/.gemini/antigravity");
-  for (std::string name : {"b", "A", "a", ".hidden", "é"}) {
+  // "e\u0301z" (with a combining accent) sorts as "\u00e9z" does, after "\u00e9".
+  for (std::string name : {"b", "A", "a", ".hidden", "é", "e\u0301z"}) {
     fs::create_directories(providers + "/" + name + "/config");
   }
   writeFile(providers + "/plain-file", "x");               // an entry that is a file
@@ -263,6 +264,7 @@ TEST(AntigravityConfigPaths, FixedPathFirstThenAntigravityDirThenProvidersByCode
                                            providers + "/b/config/mcp_config.json",
                                            providers + "/linked/config/mcp_config.json",
                                            providers + "/é/config/mcp_config.json",
+                                           providers + "/e\u0301z/config/mcp_config.json",
                                        }));
 }
 

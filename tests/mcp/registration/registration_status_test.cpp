@@ -24,7 +24,7 @@ struct StatusHome {
   std::vector<std::string> antigravity{dir.file("g1.json"), dir.file("g2.json")};
 
   std::string status() const {
-    return registrationStatusJson(dir.path(), claude, codex, antigravity).value_or("<none>");
+    return registrationStatusJson(dir.path(), claude, codex, antigravity);
   }
   // "connected" of one client, read back with the project's reader.
   bool connected(std::string_view client) const {
@@ -102,8 +102,20 @@ TEST(RegistrationStatus, CodexHeaderLineMustReadExactlyAfterTrimming) {
   EXPECT_FALSE(codexWith("# caf\xE9\n[mcp_servers.mivet]\n"));  // not UTF-8
 }
 
-TEST(RegistrationStatus, PathThatIsNotUtf8GivesNoDocument) {
-  EXPECT_FALSE(registrationStatusJson("/h\xFF", "/h\xFF/.claude.json", "/c", {"/g"}));
+// A provider directory may have any bytes in its name; the report is still printed.
+TEST(RegistrationStatus, BytesOfAPathThatAreNotUtf8ShowAsReplacementCharacters) {
+  std::string text =
+      registrationStatusJson("/h\xFF", "/h\xFF/.claude.json", "/c\xE2\x82", {"/g/caf\xC3\xA9\xE9"});
+  auto document = parseJsonDocument(text);
+  ASSERT_TRUE(document) << text;
+  EXPECT_EQ(stringMember(document->root, "command"),
+            "/h\uFFFD/Library/Application Support/Mivet/bin/mivet-mcp");
+  EXPECT_EQ(stringMember(*objectMember(document->root, "claude"), "path"), "/h\uFFFD/.claude.json");
+  EXPECT_EQ(stringMember(*objectMember(document->root, "codex"), "path"), "/c\uFFFD\uFFFD");
+  std::string_view antigravity;
+  ASSERT_EQ(objectMember(document->root, "antigravity")->at_key("paths").at(0).get(antigravity),
+            simdjson::SUCCESS);
+  EXPECT_EQ(antigravity, "/g/caf\u00E9\uFFFD");
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ struct StableHome {
   std::string stable = root + "/Library/Application Support/Mivet/bin/mivet-mcp";
 
   std::string install(const std::string& invocation) {
-    return stableSelfCommandPath({invocation, "--install"}, root);
+    return stableCommandPathLinkedTo(selfExecutablePath(invocation, "", root), root);
   }
 };
 
