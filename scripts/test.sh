@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 tests/sdk/install.sh
+tests/clients/install.sh
 
 jobs=$(nproc)
 summary=$(mktemp)

@@ -13,7 +13,7 @@ import {
 } from './support.mjs';
 
 const claude = path.join(nodeBin, 'claude');
-requireClient(claude, 'The Claude Code CLI (tests/clients/install.sh)');
+requireClient(claude, 'The Claude Code CLI', 'tests/clients/install.sh');
 
 // Keeps Claude Code from updating itself or phoning home during the test.
 const quiet = { CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC: '1', DISABLE_AUTOUPDATER: '1' };

@@ -15,7 +15,7 @@ import {
 } from './support.mjs';
 
 const codex = path.join(nodeBin, 'codex');
-requireClient(codex, 'The Codex CLI (tests/clients/install.sh)');
+requireClient(codex, 'The Codex CLI', 'tests/clients/install.sh');
 
 const toolNames = ['tasks_add', 'tasks_list', 'tasks_complete', 'tasks_update_title', 'tasks_reschedule',
   'tasks_reorder', 'tasks_remove', 'schedule_today', 'browser_status', 'browser_check_source'];

@@ -21,9 +21,9 @@ export const configDirVariablesSkip = process.env.MIVET_TEST_CONFIG_DIR_VARIABLE
 
 // Ends the test run as skipped (CTest's SKIP_RETURN_CODE) when a client is
 // missing, except in CI, where every client test has to run.
-export function requireClient(file, what) {
+export function requireClient(file, what, installedBy) {
   if (file && fs.existsSync(file)) return;
-  const reason = `${what} is not installed (looked for ${file || 'nothing'})`;
+  const reason = `${what} is not installed (${file ? `no ${file}` : 'not on PATH'}); ${installedBy} installs it`;
   if (process.env.CI) {
     console.error(`FAILED: ${reason}; CI must run this test`);
     process.exit(1);
@@ -42,9 +42,12 @@ export function findOnPath(names) {
   return undefined;
 }
 
-// A fresh home directory, removed when the process ends.
+// A fresh home directory, removed when the process ends. Under /tmp where
+// there is one: macOS's per-user temporary folder is too deep for the
+// application's socket path to fit into a socket address.
 export function makeHome(prefix) {
-  const home = fs.mkdtempSync(path.join(os.tmpdir(), prefix));
+  const base = fs.existsSync('/tmp') ? '/tmp' : os.tmpdir();
+  const home = fs.mkdtempSync(path.join(base, prefix));
   process.on('exit', () => fs.rmSync(home, { recursive: true, force: true }));
   return home;
 }
