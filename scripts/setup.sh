@@ -9,8 +9,10 @@ packages=(
   libutf8proc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy libclang-rt-14-dev
+  chromium
 )
-# Node.js (for the MCP SDK client test) may come with its own npm from outside
+# chromium runs headless in the browser-bridge client test. Node.js (for the
+# MCP SDK and assistant client tests) may come with its own npm from outside
 # Debian; only ask apt for it when the commands are missing.
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)

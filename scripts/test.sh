@@ -7,6 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 tests/sdk/install.sh
+tests/clients/install.sh
+export MIVET_REQUIRE_CLIENTS=1 # a client test whose client is missing fails instead of skipping
 
 jobs=$(nproc)
 summary=$(mktemp)
