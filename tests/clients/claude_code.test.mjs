@@ -8,7 +8,7 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import {
-  assertSucceeded, clientEnv, configDirVariablesSkip, makeHome, mcpBinary, nodeBin,
+  assertSucceeded, clientEnv, makeHome, mcpBinary, nodeBin,
   requireClient, run, stableCommand, startAppSim, told,
 } from './support.mjs';
 
@@ -79,7 +79,7 @@ test('Claude Code connects to the registered mivet-mcp, and each side keeps the 
     assert.match(notes.stdout, /NOTES_DIR=\/srv\/notes/, told(notes));
   });
 
-  await t.test('CLAUDE_CONFIG_DIR: Claude Code sees the server registered there', { skip: configDirVariablesSkip }, async () => {
+  await t.test('CLAUDE_CONFIG_DIR: Claude Code sees the server registered there', async () => {
     const configDir = path.join(home, 'claude-config');
     fs.mkdirSync(configDir);
     const variable = { CLAUDE_CONFIG_DIR: configDir };

@@ -10,7 +10,7 @@ import readline from 'node:readline';
 import { test } from 'node:test';
 
 import {
-  assertSucceeded, clientEnv, configDirVariablesSkip, makeHome, mcpBinary, nodeBin,
+  assertSucceeded, clientEnv, makeHome, mcpBinary, nodeBin,
   requireClient, run, stableCommand, startAppSim, told,
 } from './support.mjs';
 
@@ -120,7 +120,7 @@ test('Codex reads, edits and starts the registered mivet-mcp', async (t) => {
     assert.deepEqual(notes?.transport.env, { NOTES_DIR: '/srv/notes' }, notes?.told);
   });
 
-  await t.test('CODEX_HOME: Codex sees the server registered there', { skip: configDirVariablesSkip }, async () => {
+  await t.test('CODEX_HOME: Codex sees the server registered there', async () => {
     const home = makeHome('mivet-codex-');
     const codexHome = path.join(home, 'codex-home');
     fs.mkdirSync(codexHome);

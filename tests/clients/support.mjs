@@ -13,12 +13,6 @@ export const nodeBin = path.join(clientsDir, 'node_modules', '.bin');
 export const mcpBinary = process.env.MIVET_MCP_BINARY;
 export const appSimBinary = process.env.MIVET_APP_SIM_BINARY;
 
-// The cases that need a mivet-mcp which writes where CODEX_HOME and
-// CLAUDE_CONFIG_DIR point; off until that build is the one under test.
-export const configDirVariablesSkip = process.env.MIVET_TEST_CONFIG_DIR_VARIABLES === '1'
-  ? false
-  : 'needs mivet-mcp that honours CODEX_HOME/CLAUDE_CONFIG_DIR';
-
 // Ends the test run as skipped (CTest's SKIP_RETURN_CODE) when a client is
 // missing, except where MIVET_REQUIRE_CLIENTS=1 (scripts/test.sh, which
 // installs them all) makes that a failure.
