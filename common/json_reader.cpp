@@ -91,8 +91,8 @@ std::optional<simdjson::dom::object> afterShallowParse(JsonParser& parser, std::
   return std::nullopt;
 }
 
-void releaseIfLarge(std::unique_ptr<simdjson::dom::parser>& parser, std::size_t depth) {
-  if (parser && parser->capacity() > largeCapacity) parser = newParser(depth);
+bool isLarge(const std::unique_ptr<simdjson::dom::parser>& parser) {
+  return parser && parser->capacity() > largeCapacity;
 }
 
 }  // namespace
@@ -117,9 +117,13 @@ std::optional<simdjson::dom::object> parseJsonObjectInPlace(JsonParser& parser,
   return afterShallowParse(parser, text, error, root);
 }
 
+bool holdsLargeBuffers(const JsonParser& parser) {
+  return isLarge(parser.shallow) || isLarge(parser.exact);
+}
+
 void releaseLargeBuffers(JsonParser& parser) {
-  releaseIfLarge(parser.shallow, maxJsonDepth);
-  if (parser.exact && parser.exact->capacity() > largeCapacity) parser.exact.reset();
+  if (isLarge(parser.shallow)) parser.shallow = newParser(maxJsonDepth);
+  if (isLarge(parser.exact)) parser.exact.reset();
 }
 
 std::optional<JsonDocument> parseJsonDocument(std::string_view text) {

@@ -48,6 +48,9 @@ std::optional<simdjson::dom::object> parseJsonObject(JsonParser& parser, std::st
 std::optional<simdjson::dom::object> parseJsonObjectInPlace(JsonParser& parser,
                                                             const std::string& text);
 
+// Whether the parser's buffers grew past a few MiB for a large document.
+bool holdsLargeBuffers(const JsonParser& parser);
+
 // Gives the memory of a parser that grew past a few MiB back to the system;
 // elements it returned are no longer valid afterwards.
 void releaseLargeBuffers(JsonParser& parser);

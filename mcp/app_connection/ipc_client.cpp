@@ -46,13 +46,16 @@ std::optional<std::string> requestLine(std::string_view method, simdjson::dom::o
   return line;
 }
 
-// A parser for the next answer: the last one again once no result it
+// The parser of the last answer, reused for the next one once no result it
 // produced is held any more, so that its buffers need not be allocated anew
-// for every call.
+// for every call. One that grew for a huge answer is not kept.
+thread_local std::shared_ptr<JsonParser> reusableAnswerParser;
+
 std::shared_ptr<JsonParser> answerParser() {
-  thread_local std::shared_ptr<JsonParser> last;
-  if (!last || last.use_count() > 1) last = newJsonParser();
-  return last;
+  if (!reusableAnswerParser || reusableAnswerParser.use_count() > 1) {
+    reusableAnswerParser = newJsonParser();
+  }
+  return reusableAnswerParser;
 }
 
 bool appNotRunning(const IPCResult& result) {
@@ -64,6 +67,7 @@ bool appNotRunning(const IPCResult& result) {
 IPCResult parseIPCAnswer(std::string_view line) {
   auto parser = answerParser();
   auto answer = parseJsonObject(*parser, line);
+  if (holdsLargeBuffers(*parser)) reusableAnswerParser.reset();
   if (!answer) return failure(std::string(ipcReadFailedCode));
   IPCResult result;
   bool ok = false;

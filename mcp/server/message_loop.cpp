@@ -2,6 +2,7 @@
 
 #include "common/json_reader.h"
 #include "common/json_writer.h"
+#include "common/memory_release.h"
 #include "common/unicode_text.h"
 #include "common/waiting_io.h"
 #include "mcp/server/method_table.h"
@@ -51,17 +52,31 @@ void writeResponse(int fd, std::string_view bytes) {
   }
 }
 
-void handleLine(std::string_view line, JsonParser& parser, int outFd,
-                const AppRequestSender& send) {
+// Above this, what a line or its answer made grow is given back afterwards.
+constexpr std::size_t largeMessageBytes = std::size_t{4} << 20;
+
+// Handles one line; returns the size of the response written.
+std::size_t handleLine(std::string_view line, JsonParser& parser, int outFd,
+                       const AppRequestSender& send) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  if (line.empty()) return;
+  if (line.empty()) return 0;
   std::optional<std::string> response;
   if (isValidUtf8(line)) {
     response = responseForLine(line, parser, send);
   } else {
     response = responseForLine(repairUtf8(line), parser, send);
   }
-  if (response) writeResponse(outFd, *response);
+  if (!response) return 0;
+  writeResponse(outFd, *response);
+  return response->size();
+}
+
+// After a line or an answer of several MiB, the server goes back to about
+// its idle size instead of keeping the largest line's memory for good.
+void releaseAfterLargeMessage(std::string& pending, JsonParser& parser) {
+  std::string().swap(pending);
+  releaseLargeBuffers(parser);
+  returnFreedMemoryToSystem();
 }
 
 }  // namespace
@@ -89,12 +104,17 @@ void serveLines(int inFd, int outFd, const AppRequestSender& send) {
     const char* end = buffer + count;
     while (const void* found = std::memchr(start, '\n', static_cast<std::size_t>(end - start))) {
       const char* lineEnd = static_cast<const char*>(found);
+      std::size_t answered;
       if (pending.empty()) {
-        handleLine(std::string_view(start, lineEnd - start), *parser, outFd, send);
+        answered = handleLine(std::string_view(start, lineEnd - start), *parser, outFd, send);
       } else {
         pending.append(start, lineEnd);
-        handleLine(pending, *parser, outFd, send);
+        answered = handleLine(pending, *parser, outFd, send);
         pending.clear();
+      }
+      if (pending.capacity() > largeMessageBytes || answered > largeMessageBytes ||
+          holdsLargeBuffers(*parser)) {
+        releaseAfterLargeMessage(pending, *parser);
       }
       start = lineEnd + 1;
     }
