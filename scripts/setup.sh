@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the benchmarks need.
+# Installs the Debian packages the build, the tests and the benchmarks need,
+# and fetches the simdjson source that the build compiles into the programs.
 # Safe to run again: it only asks apt for what is missing. Run as root (or with sudo).
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang pkg-config
-  libsimdjson-dev uuid-dev libtomlplusplus-dev
+  dpkg-dev libtomlplusplus-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy libclang-rt-14-dev
 )
@@ -27,3 +28,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+"$(dirname "$0")/fetch_simdjson.sh"
