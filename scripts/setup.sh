@@ -9,6 +9,7 @@ packages=(
   dpkg-dev libtomlplusplus-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy libclang-rt-14-dev
+  clang-19 libc++-19-dev libc++abi-19-dev unifdef
 )
 # Node.js (for the MCP SDK client test) may come with its own npm from outside
 # Debian; only ask apt for it when the commands are missing.
