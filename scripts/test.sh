@@ -23,6 +23,12 @@ echo "== Linux-only names in code that macOS compiles"
 scripts/check_linux_names.sh --self-test
 scripts/check_linux_names.sh
 
+echo "== the CI workflow's README steps run lines the README gives"
+while IFS= read -r command; do
+  grep -qF -- "$command" README.md || { echo "not in the README: $command" >&2; exit 1; }
+done < <(awk '/name: "?README/ {want = 1; next} want && /run:/ {sub(/^ *run: /, ""); print; want = 0}' \
+  .github/workflows/ci.yml)
+
 echo "== gcc build, warnings as errors"
 scripts/build.sh build --preset gcc
 run_ctest gcc
