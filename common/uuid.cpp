@@ -1,7 +1,9 @@
 #include "uuid.h"
 
-#include <sys/random.h>  // getentropy (macOS; glibc also has it in unistd.h)
-#include <unistd.h>
+#include <unistd.h>  // getentropy (glibc)
+#ifdef __APPLE__
+#include <sys/random.h>  // getentropy (macOS), after unistd.h for its size_t
+#endif
 
 #include <array>
 #include <cstddef>
