@@ -1,14 +1,35 @@
 #!/usr/bin/env bash
 # Static checks: formatting against .clang-format and the curated clang-tidy
 # checks, on the project's own sources. Usage: scripts/check.sh BUILD_DIR
+# Runs under macOS's bash 3.2 too; takes the versioned tool names Debian
+# installs when they are there, the plain names otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$1
-mapfile -t sources < <(git ls-files '*.cpp' '*.h')
+
+# The first of the given commands that exists.
+first_command() {
+  for name in "$@"; do
+    if command -v "$name" >/dev/null; then
+      echo "$name"
+      return 0
+    fi
+  done
+  echo "check.sh: none of $* is installed" >&2
+  return 1
+}
+
+sources=()
+while IFS= read -r file; do sources+=("$file"); done < <(git ls-files '*.cpp' '*.h')
+units=()
+while IFS= read -r file; do units+=("$file"); done < <(
+  git ls-files 'common/*.cpp' 'mcp/*.cpp' 'MivetBrowserBridge/*.cpp' 'app_sim/*.cpp')
+
 echo "== clang-format"
-clang-format --dry-run --Werror "${sources[@]}"
+"$(first_command clang-format-14 clang-format)" --dry-run --Werror "${sources[@]}"
 echo "== clang-tidy"
-mapfile -t units < <(git ls-files 'common/*.cpp' 'mcp/*.cpp' 'MivetBrowserBridge/*.cpp' 'app_sim/*.cpp')
-run-clang-tidy-14 -quiet -p "$build" -j "$(nproc)" "${units[@]}" >"$build/clang-tidy.log" 2>&1 ||
+run_clang_tidy=$(first_command run-clang-tidy-14 run-clang-tidy)
+"$run_clang_tidy" -quiet -p "$build" -j "$(getconf _NPROCESSORS_ONLN)" "${units[@]}" \
+  >"$build/clang-tidy.log" 2>&1 ||
   { grep -E 'error:|warning:' "$build/clang-tidy.log" | sort -u | head -n 50; exit 1; }
 echo "clang-tidy: no findings in ${#units[@]} files"

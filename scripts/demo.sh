@@ -74,7 +74,12 @@ wait_for_socket "$socket" || { cat "$work/app-sim.log"; exit 1; }
 echo "listening on $socket"
 
 # --- an MCP session -----------------------------------------------------------
-coproc MCP { "$bin/mivet-mcp" --socket "$socket"; }
+# Two named pipes rather than a coprocess, which macOS's bash 3.2 lacks:
+# requests go out on descriptor 3, answers come back on descriptor 4.
+mkfifo "$work/mcp.in" "$work/mcp.out"
+"$bin/mivet-mcp" --socket "$socket" <"$work/mcp.in" >"$work/mcp.out" &
+mcp_pid=$!
+exec 3>"$work/mcp.in" 4<"$work/mcp.out"
 next_id=1
 
 # Sends one JSON-RPC request to mivet-mcp and leaves its answer line in $answer.
@@ -82,8 +87,8 @@ ask_mcp() {
   local request=$1
   echo "--> mivet-mcp"
   pretty <<<"$request"
-  echo "$request" >&"${MCP[1]}"
-  IFS= read -r -t 30 answer <&"${MCP[0]}" || { echo "no answer from mivet-mcp"; exit 1; }
+  echo "$request" >&3
+  IFS= read -r -t 30 answer <&4 || { echo "no answer from mivet-mcp"; exit 1; }
   echo "<-- mivet-mcp"
 }
 
@@ -101,7 +106,7 @@ heading "initialize"
 ask_mcp "{\"jsonrpc\":\"2.0\",\"id\":$next_id,\"method\":\"initialize\",\"params\":{\"protocolVersion\":\"2025-06-18\",\"capabilities\":{},\"clientInfo\":{\"name\":\"demo\",\"version\":\"1.0\"}}}"
 next_id=$((next_id + 1))
 pretty <<<"$answer"
-echo '{"jsonrpc":"2.0","method":"notifications/initialized"}' >&"${MCP[1]}"
+echo '{"jsonrpc":"2.0","method":"notifications/initialized"}' >&3
 
 heading "tools/list"
 ask_mcp "{\"jsonrpc\":\"2.0\",\"id\":$next_id,\"method\":\"tools/list\"}"
@@ -152,8 +157,8 @@ fi
 call_tool browser_check_source '{"source":"gmail"}'
 
 # --- the end ------------------------------------------------------------------
-exec {MCP[1]}>&-
-wait "$MCP_PID" 2>/dev/null || true
+exec 3>&- 4<&-
+wait "$mcp_pid" 2>/dev/null || true
 heading "Stopping mivet-app-sim"
 kill -TERM "$sim_pid"
 wait "$sim_pid" || true

@@ -6,6 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$1
 seconds=${2:-60}
+if ! ls "$build"/fuzz/*_fuzzer >/dev/null 2>&1; then
+  echo "fuzz.sh: no fuzzers in $build/fuzz; they are built on Linux with clang and -DMIVET_FUZZ=ON" >&2
+  exit 1
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for fuzzer in "$build"/fuzz/*_fuzzer; do

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the benchmarks need.
+# Installs the Debian packages the build, the tests and the benchmarks need,
+# and fetches the simdjson source that the build compiles into the programs.
 # Safe to run again: it only asks apt for what is missing. Run as root (or with sudo).
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang pkg-config
-  libsimdjson-dev uuid-dev libtomlplusplus-dev
+  dpkg-dev libtomlplusplus-dev
   libutf8proc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy libclang-rt-14-dev
+  clang-19 libc++-19-dev libc++abi-19-dev unifdef
   chromium
 )
 # chromium runs headless in the browser-bridge client test. Node.js (for the
@@ -16,6 +18,7 @@ packages=(
 # Debian; only ask apt for it when the commands are missing.
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)
+command -v python3 >/dev/null || packages+=(python3)  # demo and release-archive test
 
 missing=()
 for package in "${packages[@]}"; do
@@ -30,3 +33,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+"$(dirname "$0")/fetch_simdjson.sh"

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds with gcc and with clang (AddressSanitizer,
+# Sets up the machine, checks that code macOS compiles has no Linux-only
+# names outside a Linux guard, builds with gcc and with clang (AddressSanitizer,
 # UndefinedBehaviorSanitizer and fuzzing coverage), runs every test in both,
-# runs each fuzzer for a while and checks formatting and clang-tidy.
+# runs each fuzzer for a while, builds with clang 19 and libc++ (the standard
+# library of macOS) and runs the unit tests there, and checks formatting and
+# clang-tidy. The builds are the presets of CMakePresets.json.
 # FUZZ_SECONDS (default 45) bounds each fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,22 +13,36 @@ tests/sdk/install.sh
 tests/clients/install.sh
 export MIVET_REQUIRE_CLIENTS=1 # a client test whose client is missing fails instead of skipping
 
-jobs=$(nproc)
+jobs=$(getconf _NPROCESSORS_ONLN)
 summary=$(mktemp)
 trap 'rm -f "$summary"' EXIT
+# Runs the tests of one preset.
 run_ctest() {
-  ctest --test-dir "$1" --output-on-failure -j "$jobs" | tee -a "$summary" | grep -v -E '^ *[0-9]+/[0-9]+ Test'
+  ctest --preset "$1" -j "$jobs" | tee -a "$summary" | grep -v -E '^ *[0-9]+/[0-9]+ Test'
 }
 
-echo "== gcc build, warnings as errors"
-scripts/build.sh build -DMIVET_WARNINGS_AS_ERRORS=ON
-run_ctest build
+echo "== Linux-only names in code that macOS compiles"
+scripts/check_linux_names.sh --self-test
+scripts/check_linux_names.sh
+
+echo "== the CI workflow's README steps run lines the README gives"
+while IFS= read -r command; do
+  grep -qF -- "$command" README.md || { echo "not in the README: $command" >&2; exit 1; }
+done < <(awk '/name: "?README/ {want = 1; next} want && /run:/ {sub(/^ *run: /, ""); print; want = 0}' \
+  .github/workflows/ci.yml)
+
+echo "== gcc Release build, warnings as errors (its tests also make and check the release archive)"
+scripts/build.sh build --preset gcc
+run_ctest gcc
 
 echo "== clang build with AddressSanitizer, UndefinedBehaviorSanitizer and fuzzers"
-CC=clang CXX=clang++ scripts/build.sh build-clang -DCMAKE_BUILD_TYPE=Debug \
-  -DMIVET_SANITIZE=ON -DMIVET_FUZZ=ON -DMIVET_WARNINGS_AS_ERRORS=ON
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest build-clang
+scripts/build.sh build-clang --preset clang
+run_ctest clang
 scripts/fuzz.sh build-clang "${FUZZ_SECONDS:-45}"
+
+echo "== clang 19 and libc++ 19, the standard library of macOS: unit tests"
+scripts/build.sh build-libcxx --preset libcxx
+run_ctest libcxx
 
 scripts/check.sh build
 

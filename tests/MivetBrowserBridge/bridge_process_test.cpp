@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -280,36 +278,11 @@ TEST_F(BridgeProcess, UsesTheSocketInTheHomeDirectoryByDefault) {
   EXPECT_EQ(app.connections(), 2);
 }
 
-// Accepts every connection and closes it at once, without reading a byte.
-class HangingUpApp {
- public:
-  explicit HangingUpApp(const std::string& path) {
-    listenFd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    ok_ = ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-          ::listen(listenFd_, 16) == 0;
-    acceptor_ = std::thread([this] {
-      for (int fd; (fd = ::accept(listenFd_, nullptr, nullptr)) >= 0;) ::close(fd);
-    });
-  }
-  ~HangingUpApp() {
-    ::shutdown(listenFd_, SHUT_RDWR);
-    acceptor_.join();
-    ::close(listenFd_);
-  }
-  bool listening() const { return ok_; }
-
- private:
-  int listenFd_ = -1;
-  bool ok_ = false;
-  std::thread acceptor_;
-};
-
 TEST_F(BridgeProcess, SurvivesAnAppThatHangsUpBeforeReadingTheRequest) {
-  HangingUpApp app(socketPath);
-  ASSERT_TRUE(app.listening());
+  // Every connection is closed at once, without reading a byte.
+  test::FakeApp app(
+      socketPath, [](const std::string&) { return FakeAnswer{}; },
+      [](int) { return std::optional<FakeAnswer>(FakeAnswer{}); });
   const std::string digest =
       R"({"type":"digest","payload":{"text":")" + std::string(1000000, 'd') + "\"}}";
   auto result = run(frames({digest, digest, "{}"}));

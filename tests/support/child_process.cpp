@@ -1,5 +1,7 @@
 #include "child_process.h"
 
+#include "close_on_exec.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -38,7 +40,7 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 pid_t spawn(const std::vector<std::string>& argv, const ProcessOptions& options, int& in, int& out,
             int& err) {
   int inPipe[2], outPipe[2], errPipe[2];
-  if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC)) {
+  if (!openPipe(inPipe) || !openPipe(outPipe) || !openPipe(errPipe)) {
     throw std::runtime_error("pipe failed");
   }
   if (options.nonBlockingStdio) {
@@ -59,12 +61,19 @@ pid_t spawn(const std::vector<std::string>& argv, const ProcessOptions& options,
   auto envp = pointers(env);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
+  short flags = 0;
+#ifdef POSIX_SPAWN_CLOEXEC_DEFAULT
+  // Without pipe2 another thread's pipe may not be marked yet; the child gets
+  // only the three descriptors set up here.
+  flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
+#endif
   if (options.defaultSignals) {
     sigset_t all;
     sigfillset(&all);
     posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    flags |= POSIX_SPAWN_SETSIGDEF;
   }
+  posix_spawnattr_setflags(&attributes, flags);
   pid_t pid = -1;
   int rc = posix_spawn(&pid, args[0].c_str(), &actions, &attributes, argp.data(), envp.data());
   posix_spawnattr_destroy(&attributes);

@@ -1,5 +1,7 @@
 #include "fake_app.h"
 
+#include "close_on_exec.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -12,6 +14,24 @@
 
 namespace mivet::test {
 
+namespace {
+
+#ifdef MSG_NOSIGNAL
+constexpr int sendFlags = MSG_NOSIGNAL;
+#else
+constexpr int sendFlags = 0;  // ignoreSigpipeOn covers it
+#endif
+
+// A client that hangs up early must not end the test process with SIGPIPE.
+void ignoreSigpipeOn([[maybe_unused]] int fd) {
+#ifdef SO_NOSIGPIPE
+  int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+}
+
+}  // namespace
+
 FakeAnswer lineAnswer(std::string json) {
   return FakeAnswer{json + "\n"};
 }
@@ -21,13 +41,13 @@ FakeApp::FakeApp(std::string socketPath, Handler handler, UnreadAnswer unreadAns
       handler_(std::move(handler)),
       unreadAnswer_(std::move(unreadAnswer)) {
   ::unlink(socketPath_.c_str());
-  listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  listenFd_ = openUnixStreamSocket();
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   std::strncpy(address.sun_path, socketPath_.c_str(), sizeof address.sun_path - 1);
   if (listenFd_ < 0 ||
       ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listenFd_, 128) != 0 || ::pipe2(wakeFds_, O_CLOEXEC) != 0) {
+      ::listen(listenFd_, 128) != 0 || !openPipe(wakeFds_)) {
     throw std::runtime_error("fake app cannot listen on " + socketPath_);
   }
   acceptor_ = std::thread([this] { acceptLoop(); });
@@ -48,8 +68,9 @@ void FakeApp::acceptLoop() {
     pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) continue;
     if (fds[1].revents != 0) return;
-    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    int fd = acceptConnection(listenFd_);
     if (fd < 0) continue;
+    ignoreSigpipeOn(fd);
     startWorker(fd, ++connections_);
   }
 }
@@ -114,7 +135,7 @@ void FakeApp::sendAnswer(int fd, const FakeAnswer& answer) {
   for (std::size_t at = 0; at < answer.bytes.size(); at += chunk) {
     if (at > 0 && answer.chunkPause.count() > 0) std::this_thread::sleep_for(answer.chunkPause);
     std::size_t size = std::min(chunk, answer.bytes.size() - at);
-    if (::send(fd, answer.bytes.data() + at, size, MSG_NOSIGNAL) < 0) break;
+    if (::send(fd, answer.bytes.data() + at, size, sendFlags) < 0) break;
   }
 }
 

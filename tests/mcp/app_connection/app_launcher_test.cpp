@@ -54,11 +54,18 @@ TEST(ReadAppPathFileTest, OnlyASmallRegularFileIsRead) {
   }
 }
 
+#ifdef __linux__
+constexpr bool privateMountNamespaces = true;
+#else
+constexpr bool privateMountNamespaces = false;
+#endif
+
 // Runs the built server with a fake `open` laid over /usr/bin in a private
 // mount namespace, so the launch can be watched without touching the system.
 class RealLaunchTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (!privateMountNamespaces) GTEST_SKIP() << "needs Linux's private mount namespaces";
     fakeBin = dir.file("fakebin");
     home = dir.file("home");
     std::filesystem::create_directories(fakeBin);

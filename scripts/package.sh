@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds a Release of both programs and writes the release archive
+# dist/mivet-companions-<version>-<os>-<arch>.tar.gz: bin/mivet-mcp,
+# bin/mivet-browser-bridge, the native-messaging manifest template with the
+# script that installs it for an extension, the README and SHA256SUMS.
+# Usage: scripts/package.sh [--reuse BUILD_DIR] [--out DIR]
+#   --reuse BUILD_DIR  package an already built Release build folder as it is
+#                      (default: configure and build build-release, without tests)
+#   --out DIR          where the archive goes (default: dist)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=""
+out=dist
+while [ $# -gt 0 ]; do
+  case $1 in
+    --reuse) build=$2; shift 2 ;;
+    --out) out=$2; shift 2 ;;
+    *) echo "usage: scripts/package.sh [--reuse BUILD_DIR] [--out DIR]" >&2; exit 2 ;;
+  esac
+done
+
+if [ -z "$build" ]; then
+  build=build-release
+  scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DMIVET_BUILD_TESTS=OFF
+fi
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
+[ "$build_type" = Release ] || { echo "package: $build is a $build_type build, not Release" >&2; exit 1; }
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
+os=$(uname -s | tr '[:upper:]' '[:lower:]')
+[ "$os" = darwin ] && os=macos
+name=mivet-companions-$version-$os-$(uname -m)
+
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/mivet-package-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cmake --install "$build" --prefix "$work/install" --strip >"$work/install.log" ||
+  { cat "$work/install.log"; exit 1; }
+
+root=$work/$name
+mkdir -p "$root/bin" "$root/share/mivet"
+cp "$work/install/bin/mivet-mcp" "$work/install/bin/mivet-browser-bridge" "$root/bin/"
+cp MivetBrowserBridge/manifest/com.mivet.browser_bridge.json.in "$root/share/mivet/"
+cp packaging/install-browser-host.sh README.md "$root/"
+if command -v sha256sum >/dev/null; then sha256=(sha256sum); else sha256=(shasum -a 256); fi
+(cd "$root" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |
+  while IFS= read -r file; do "${sha256[@]}" "$file"; done >SHA256SUMS)
+
+tar -C "$work" -czf "$out/$name.tar.gz" "$name"
+echo "$out/$name.tar.gz"
