@@ -8,6 +8,7 @@
 #include "MivetBrowserBridge/message_table.h"
 #include "MivetBrowserBridge/message_text.h"
 #include "MivetBrowserBridge/request_line.h"
+#include "common/memory_release.h"
 
 namespace mivet::bridge {
 namespace {
@@ -59,15 +60,38 @@ bool serveNextFrame(const std::string& socketPath, FrameWorkspace& workspace, in
   return true;
 }
 
+namespace {
+
+// Room for a body of the largest size and for a request or an answer twice
+// as large ("/" becomes "\/"), reserved once: the pages are used only as
+// they are filled, and no buffer has to be moved while a large one grows.
+constexpr std::size_t reservedBytes = 2 * std::size_t{maxMessageBytes};
+
+void reserveRoom(FrameWorkspace& workspace) {
+  workspace.body.reserve(reservedBytes);
+  workspace.request.reserve(reservedBytes);
+}
+
+// An answer larger than the reserved room made the buffers grow; they go
+// back to their usual size, and the freed memory to the system.
+void shrinkAfterLargeAnswer(FrameWorkspace& workspace) {
+  if (workspace.body.capacity() <= reservedBytes && workspace.request.capacity() <= reservedBytes &&
+      !holdsLargeBuffers(workspace.parsers)) {
+    return;
+  }
+  std::string().swap(workspace.body);
+  std::string().swap(workspace.request);
+  releaseLargeBuffers(workspace.parsers);
+  returnFreedMemoryToSystem();
+  reserveRoom(workspace);
+}
+
+}  // namespace
+
 void serveFrames(const std::string& socketPath, int from, int to) {
   FrameWorkspace workspace;
-  // Room for a body of the largest size and for a request or an answer twice
-  // as large ("/" becomes "\/"), reserved once: the pages are used only as
-  // they are filled, and no buffer has to be moved while a large one grows.
-  workspace.body.reserve(2 * std::size_t{maxMessageBytes});
-  workspace.request.reserve(2 * std::size_t{maxMessageBytes});
-  while (serveNextFrame(socketPath, workspace, from, to)) {
-  }
+  reserveRoom(workspace);
+  while (serveNextFrame(socketPath, workspace, from, to)) shrinkAfterLargeAnswer(workspace);
 }
 
 }  // namespace mivet::bridge
