@@ -123,7 +123,11 @@ bool isJsonNumber(std::string_view token) {
 // Whether the parser holds the number `token` (valid JSON number text).
 bool parserHolds(std::string_view token, simdjson::dom::parser& probe) {
   if (token.size() <= 18 && token.find_first_of(".eE") == std::string_view::npos) return true;
-  std::string array = "[" + std::string(token) + "]";
+  std::string array;
+  array.reserve(token.size() + 2);
+  array += '[';
+  array.append(token);
+  array += ']';
   simdjson::dom::element ignored;
   return probe.parse(array).get(ignored) == simdjson::SUCCESS;
 }
