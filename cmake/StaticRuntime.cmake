@@ -2,14 +2,17 @@
 # -static-libgcc), so that on Linux they load nothing but the C library:
 # a faster start, and a binary that runs on another machine as it is. macOS
 # has its C++ runtime in the system, where loading it costs little.
-# AUTO means on for Linux Release builds. Sanitizer and fuzzer builds keep the
-# shared runtime, whose allocation functions the sanitizers replace.
+# AUTO means on for Linux release builds (every build type but Debug) that
+# compile simdjson in: a shared simdjson brings the shared runtime anyway, and
+# two runtimes in one process are asking for trouble. Sanitizer and fuzzer
+# builds keep the shared runtime, whose allocation functions the sanitizers replace.
 set(MIVET_STATIC_CXX_RUNTIME AUTO CACHE STRING
-    "Link the C++ runtime statically into the programs: AUTO (Linux Release builds), ON or OFF")
+    "Link the C++ runtime statically into the programs: AUTO (Linux, not Debug, simdjson compiled in), ON or OFF")
 set_property(CACHE MIVET_STATIC_CXX_RUNTIME PROPERTY STRINGS AUTO ON OFF)
 
 if(MIVET_STATIC_CXX_RUNTIME STREQUAL "AUTO")
-  if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_BUILD_TYPE STREQUAL "Release")
+  if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT CMAKE_BUILD_TYPE STREQUAL "Debug"
+     AND MIVET_SIMDJSON_SOURCE_DIR)
     set(MIVET_STATIC_CXX_RUNTIME_IN_EFFECT ON)
   else()
     set(MIVET_STATIC_CXX_RUNTIME_IN_EFFECT OFF)

@@ -4,7 +4,7 @@
 # bin/mivet-browser-bridge, the native-messaging manifest template with the
 # script that installs it for an extension, the README and SHA256SUMS.
 # Usage: scripts/package.sh [--reuse BUILD_DIR] [--out DIR]
-#   --reuse BUILD_DIR  package an already built Release build folder as it is
+#   --reuse BUILD_DIR  package an already built optimised build folder as it is
 #                      (default: configure and build build-release, without tests)
 #   --out DIR          where the archive goes (default: dist)
 set -euo pipefail
@@ -24,7 +24,10 @@ if [ -z "$build" ]; then
   scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DMIVET_BUILD_TESTS=OFF
 fi
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
-[ "$build_type" = Release ] || { echo "package: $build is a $build_type build, not Release" >&2; exit 1; }
+case $build_type in
+  Release | RelWithDebInfo | MinSizeRel) ;;
+  *) echo "package: $build is a ${build_type:-plain} build, not an optimised one" >&2; exit 1 ;;
+esac
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
 os=$(uname -s | tr '[:upper:]' '[:lower:]')
 [ "$os" = darwin ] && os=macos

@@ -31,7 +31,7 @@ while IFS= read -r command; do
 done < <(awk '/name: "?README/ {want = 1; next} want && /run:/ {sub(/^ *run: /, ""); print; want = 0}' \
   .github/workflows/ci.yml)
 
-echo "== gcc Release build, warnings as errors (its tests also make and check the release archive)"
+echo "== gcc build, warnings as errors (its tests also make and check the release archive)"
 scripts/build.sh build --preset gcc
 run_ctest gcc
 

@@ -11,7 +11,7 @@ if system != "Linux":
     print(f"skipped: the programs link the system's C++ runtime on {system}")
     sys.exit(77)
 if static_runtime.upper() not in ("ON", "TRUE", "1"):
-    print("skipped: this build links the C++ runtime dynamically (a Release build links it statically)")
+    print("skipped: this build links the C++ runtime dynamically (Linux builds but Debug and sanitizer ones link it statically)")
     sys.exit(77)
 
 # The C library, its maths library and the loader (the vDSO is never listed).

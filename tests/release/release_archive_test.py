@@ -16,8 +16,8 @@ import tempfile
 source, build = sys.argv[1:3]
 cache = open(os.path.join(build, "CMakeCache.txt")).read()
 build_type = re.search(r"^CMAKE_BUILD_TYPE:\w+=(.*)$", cache, re.M).group(1)
-if build_type != "Release":
-    print(f"skipped: the archive is made from Release builds; this one is {build_type or 'untyped'}")
+if build_type not in ("Release", "RelWithDebInfo", "MinSizeRel"):
+    print(f"skipped: the archive is made from optimised builds; this one is {build_type or 'plain'}")
     sys.exit(77)
 version = re.search(r"^CMAKE_PROJECT_VERSION:\w+=(.*)$", cache, re.M).group(1)
 os_name = {"Darwin": "macos"}.get(platform.system(), platform.system().lower())
