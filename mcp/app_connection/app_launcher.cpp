@@ -20,11 +20,6 @@ namespace {
 // A bundle path is far shorter; anything longer is not what the application wrote.
 constexpr std::size_t maxAppPathFileBytes = 4096;
 
-bool existsFollowingLinks(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
-}
-
 void runWithOutputDiscarded(const std::vector<std::string>& arguments) {
   std::vector<std::string> argv{openCommandPath};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
