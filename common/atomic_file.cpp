@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 namespace mivet {
@@ -60,7 +61,7 @@ struct TemporaryFile {
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() {
     fd.reset();
-    if (!keep && !path.empty()) ::unlink(path.c_str());
+    if (!keep && !path.empty()) std::ignore = ::unlink(path.c_str());
   }
 };
 
@@ -135,7 +136,7 @@ void flushToDisk(int fd, const std::string& reported) {
 // synced (some file systems refuse) does not undo the replacement.
 void flushDirectory(const std::string& directory) {
   UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.valid()) ::fsync(fd.get());
+  if (fd.valid()) std::ignore = ::fsync(fd.get());
 }
 
 }  // namespace
