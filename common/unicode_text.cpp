@@ -150,16 +150,22 @@ void appendUtf8(std::string& out, char32_t codePoint) {
 std::string withReplacementCharacters(std::string_view text, ReplacementUnit unit) {
   std::string out;
   out.reserve(text.size() + 16);
+  std::size_t wellFormedFrom = 0;  // copied in runs, not code point by code point
   for (std::size_t at = 0; at < text.size();) {
+    if (static_cast<unsigned char>(text[at]) < 0x80) {
+      ++at;
+      continue;
+    }
     Utf8Step step = decodeUtf8At(text, at);
-    if (step.wellFormed) {
-      out.append(text.substr(at, step.length));
-    } else {
+    if (!step.wellFormed) {
+      out.append(text.substr(wellFormedFrom, at - wellFormedFrom));
       out += replacementCharacter;
       if (unit == ReplacementUnit::byte) step.length = 1;
+      wellFormedFrom = at + step.length;
     }
     at += step.length;
   }
+  out.append(text.substr(wellFormedFrom));
   return out;
 }
 
