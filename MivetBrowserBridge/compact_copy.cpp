@@ -5,6 +5,7 @@
 #endif
 
 #include "common/json_reader.h"
+#include "common/unicode_text.h"
 
 #include <algorithm>
 #include <bit>
@@ -129,15 +130,8 @@ void appendAsWritten(std::string& out, char32_t cp) {
     out += "\\u00";
     out += hexDigits[cp >> 4];
     out += hexDigits[cp & 0xF];
-  } else if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    appendUtf8(out, cp);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <tuple>
 #include <variant>
 
 namespace mivet::sim {
@@ -40,7 +41,7 @@ void clearStaleSocket(const std::string& path) {
 UniqueFd newListeningSocket(const std::string& path) {
   UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
   if (!fd.valid()) fail("cannot create a socket: " + systemError());
-  ::fcntl(fd.get(), F_SETFD, FD_CLOEXEC);
+  std::ignore = ::fcntl(fd.get(), F_SETFD, FD_CLOEXEC);
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
@@ -75,7 +76,7 @@ ListeningSocket::ListeningSocket(std::string path) : path_(std::move(path)) {
 ListeningSocket::~ListeningSocket() {
   struct stat status {};
   if (::lstat(path_.c_str(), &status) == 0 && status.st_dev == device_ && status.st_ino == inode_) {
-    ::unlink(path_.c_str());
+    std::ignore = ::unlink(path_.c_str());
   }
 }
 

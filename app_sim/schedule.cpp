@@ -1,6 +1,6 @@
 #include "app_sim/schedule.h"
 
-#include "common/file_io.h"
+#include "app_sim/object_list_file.h"
 #include "common/json_reader.h"
 
 #include <algorithm>
@@ -45,22 +45,10 @@ bool takesPlaceOn(const CalendarEvent& event, Day day) {
 }  // namespace
 
 std::vector<CalendarEvent> loadCalendar(const std::string& path, Day today) {
-  auto content = readWholeFile(path);
-  if (!content) throw std::runtime_error("cannot read the calendar file " + path);
-  auto document = parseJsonDocument(*content);
-  simdjson::dom::array items;
-  if (!document || document->root.at_key("events").get_array().get(items) != simdjson::SUCCESS) {
-    throw std::runtime_error("the calendar file " + path + " holds no \"events\" array");
-  }
   std::vector<CalendarEvent> events;
-  for (simdjson::dom::element item : items) {
-    simdjson::dom::object object;
-    if (item.get_object().get(object) != simdjson::SUCCESS) {
-      throw std::runtime_error("the calendar file " + path +
-                               " holds an event that is not an object");
-    }
-    events.push_back(readEvent(object, today));
-  }
+  forEachListedObject(
+      path, {"calendar file", "events", "an event"},
+      [&](simdjson::dom::object object) { events.push_back(readEvent(object, today)); });
   return events;
 }
 

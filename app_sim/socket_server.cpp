@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <tuple>
 
 namespace mivet::sim {
 namespace {
@@ -101,14 +102,15 @@ void serveConnection(UniqueFd connection, int stopFd, const RequestHandler& hand
 }
 
 void prepareConnection(int fd) {
-  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // macOS passes it on from the listener
+  std::ignore = ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  std::ignore = ::fcntl(
+      fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // macOS passes it on from the listener
   timeval timeout{};
   timeout.tv_sec = sendTimeoutSeconds;
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+  std::ignore = ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
 #ifdef SO_NOSIGPIPE
   int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+  std::ignore = ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
 #endif
 }
 
@@ -155,7 +157,7 @@ class ConnectionThreads {
 void serveConnections(int listenFd, int stopFd, const RequestHandler& handler,
                       const ServerLimits& limits) {
   // Non-blocking, so a connection that vanishes between poll and accept cannot stall the loop.
-  ::fcntl(listenFd, F_SETFL, ::fcntl(listenFd, F_GETFL) | O_NONBLOCK);
+  std::ignore = ::fcntl(listenFd, F_SETFL, ::fcntl(listenFd, F_GETFL) | O_NONBLOCK);
   ConnectionThreads threads;
   for (;;) {
     Wait wait = waitForInput(listenFd, stopFd, std::chrono::milliseconds{-1});

@@ -1,9 +1,8 @@
 #include "app_sim/state_file.h"
 
+#include "app_sim/object_list_file.h"
 #include "app_sim/task_json.h"
 #include "common/atomic_file.h"
-#include "common/file_io.h"
-#include "common/json_reader.h"
 #include "common/json_writer.h"
 
 #include <filesystem>
@@ -15,21 +14,10 @@ namespace mivet::sim {
 TaskStore loadTasks(const std::string& path, Instant now) {
   std::error_code error;
   if (!std::filesystem::exists(path, error)) return TaskStore{};
-  auto content = readWholeFile(path);
-  if (!content) throw std::runtime_error("cannot read the state file " + path);
-  auto document = parseJsonDocument(*content);
-  simdjson::dom::array items;
-  if (!document || document->root.at_key("tasks").get_array().get(items) != simdjson::SUCCESS) {
-    throw std::runtime_error("the state file " + path + " holds no \"tasks\" array");
-  }
   std::vector<Task> tasks;
-  for (simdjson::dom::element item : items) {
-    simdjson::dom::object object;
-    if (item.get_object().get(object) != simdjson::SUCCESS) {
-      throw std::runtime_error("the state file " + path + " holds a task that is not an object");
-    }
+  forEachListedObject(path, {"state file", "tasks", "a task"}, [&](simdjson::dom::object object) {
     tasks.push_back(readTask(object, now));
-  }
+  });
   return TaskStore(std::move(tasks));
 }
 

@@ -2,8 +2,7 @@
 // application request, reading the application's answer and writing the
 // sorted tool text.
 #include "common/json_reader.h"
-#include "common/json_writer.h"
-#include "common/uuid.h"
+#include "mcp/app_connection/ipc_client.h"
 #include "mcp/server/message_loop.h"
 #include "mcp/server/tool_call.h"
 
@@ -39,21 +38,10 @@ void BM_ToolCallWithoutTheSocket(benchmark::State& state) {
   std::string line =
       R"({"jsonrpc":"2.0","id":7,"method":"tools/call","params":{"name":"tasks_list","arguments":{"scope":"today"}}})";
   std::string answer = taskListAnswer();
+  // What connectAndSendIPC does around the exchange on the socket.
   auto fromApp = [&](std::string_view method, simdjson::dom::object params) {
-    std::string request;
-    JsonWriter writer(request);
-    writer.beginObject();
-    writer.key("id");
-    writer.string(newUpperCaseUUID());
-    writer.key("method");
-    writer.string(method);
-    writer.key("params");
-    writer.element(params);
-    writer.endObject();
-    benchmark::DoNotOptimize(request);
-    auto parsed = std::shared_ptr<JsonParser>(newJsonParser());
-    auto object = parseJsonObject(*parsed, answer);
-    return mcp::IPCResult{true, (*object)["result"].value_unsafe(), std::nullopt, parsed};
+    benchmark::DoNotOptimize(mcp::ipcRequestLine(method, params));
+    return mcp::parseIPCAnswer(answer);
   };
   for (auto _ : state) benchmark::DoNotOptimize(mcp::responseForLine(line, *parser, fromApp));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * answer.size()));

@@ -18,7 +18,7 @@ int newStreamSocket() {
   return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
 #else
   int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  if (fd >= 0) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  if (fd >= 0) std::ignore = ::fcntl(fd, F_SETFD, FD_CLOEXEC);
   return fd;
 #endif
 }

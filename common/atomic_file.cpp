@@ -1,5 +1,6 @@
 #include "atomic_file.h"
 
+#include "file_io.h"
 #include "unique_fd.h"
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 namespace mivet {
@@ -22,13 +24,6 @@ constexpr int maxLinkHops = 40;
   std::string message = "cannot write " + path + ": " + what;
   if (error != 0) message += ": " + std::string(std::strerror(error));
   throw std::runtime_error(message);
-}
-
-std::string directoryOf(const std::string& path) {
-  auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
 }
 
 std::string baseNameOf(const std::string& path) {
@@ -48,7 +43,7 @@ std::string finalTarget(const std::string& path) {
     ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
     if (length < 0) fail(path, "cannot read the symbolic link " + current, errno);
     target.resize(static_cast<std::size_t>(length));
-    current = target.starts_with('/') ? target : directoryOf(current) + "/" + target;
+    current = target.starts_with('/') ? target : parentDirectoryOf(current) + "/" + target;
   }
   fail(path, "too many levels of symbolic links", ELOOP);
 }
@@ -66,7 +61,7 @@ struct TemporaryFile {
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() {
     fd.reset();
-    if (!keep && !path.empty()) ::unlink(path.c_str());
+    if (!keep && !path.empty()) std::ignore = ::unlink(path.c_str());
   }
 };
 
@@ -77,7 +72,7 @@ TemporaryFile createTemporaryNextTo(const std::string& target, mode_t mode,
                                     const std::string& reported) {
   std::random_device seed;
   std::mt19937_64 random(seed());
-  const std::string prefix = directoryOf(target) + "/." + baseNameOf(target) + ".tmp-";
+  const std::string prefix = parentDirectoryOf(target) + "/." + baseNameOf(target) + ".tmp-";
   for (int attempt = 0; attempt < 100; ++attempt) {
     TemporaryFile temporary;
     std::string candidate = prefix + std::to_string(random() % 1000000000000ULL);
@@ -88,10 +83,10 @@ TemporaryFile createTemporaryNextTo(const std::string& target, mode_t mode,
       return temporary;
     }
     if (errno != EEXIST) {
-      fail(reported, "cannot create a temporary file in " + directoryOf(target), errno);
+      fail(reported, "cannot create a temporary file in " + parentDirectoryOf(target), errno);
     }
   }
-  fail(reported, "cannot find a free temporary file name in " + directoryOf(target), EEXIST);
+  fail(reported, "cannot find a free temporary file name in " + parentDirectoryOf(target), EEXIST);
 }
 
 // Gives the empty temporary file the old file's owner, group and permission
@@ -141,7 +136,7 @@ void flushToDisk(int fd, const std::string& reported) {
 // synced (some file systems refuse) does not undo the replacement.
 void flushDirectory(const std::string& directory) {
   UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.valid()) ::fsync(fd.get());
+  if (fd.valid()) std::ignore = ::fsync(fd.get());
 }
 
 }  // namespace
@@ -154,7 +149,7 @@ void replaceFileAtomically(const std::string& path, std::string_view content) {
   if (existed && S_ISDIR(old.st_mode)) fail(path, "it is a directory", 0);
   if (existed && !S_ISREG(old.st_mode)) fail(path, "it is not a regular file", 0);
 
-  const std::string directory = directoryOf(target);
+  const std::string directory = parentDirectoryOf(target);
   mode_t mode = existed ? (old.st_mode & 0777) : 0666;
   TemporaryFile temporary = createTemporaryNextTo(target, mode, path);
   takeOverAttributes(temporary.fd.get(), existed ? &old : nullptr, directory, path);

@@ -73,4 +73,16 @@ std::optional<std::string> readWholeFile(const std::string& path, std::size_t ma
   return std::move(file.bytes);
 }
 
+bool existsFollowingLinks(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+std::string parentDirectoryOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
 }  // namespace mivet

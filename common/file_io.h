@@ -30,4 +30,12 @@ FileContent readRegularFile(const std::string& path,
 std::optional<std::string> readWholeFile(
     const std::string& path, std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
+// Whether something exists at `path`, symbolic links followed (so a dangling
+// link does not count).
+bool existsFollowingLinks(const std::string& path);
+
+// `path` without its last component: "." when it has no slash, "/" for a
+// component right under the root.
+std::string parentDirectoryOf(const std::string& path);
+
 }  // namespace mivet

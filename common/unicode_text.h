@@ -1,10 +1,42 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace mivet {
+
+// What begins at one position of UTF-8 text: a well-formed code point, or
+// else the maximal ill-formed subsequence there (at least one byte: the bytes
+// that begin a well-formed sequence and stop short of completing it).
+struct Utf8Step {
+  char32_t codePoint = 0;  // only when wellFormed
+  std::size_t length = 1;  // in bytes
+  bool wellFormed = false;
+};
+
+// Decodes what begins at `text[at]`; `at` must be inside `text`. Overlong
+// forms, surrogates and values above U+10FFFF are ill-formed.
+Utf8Step decodeUtf8At(std::string_view text, std::size_t at);
+
+// decodeUtf8At, except that a surrogate (U+D800..U+DFFF) in its 3-byte form
+// decodes as itself, which is how strings hold an escaped surrogate that has
+// no partner.
+Utf8Step decodeWtf8At(std::string_view text, std::size_t at);
+
+// Appends the UTF-8 form of `codePoint` (at most U+10FFFF; a surrogate gets
+// its 3-byte form).
+void appendUtf8(std::string& out, char32_t codePoint);
+
+// How much ill-formed UTF-8 one U+FFFD stands for.
+enum class ReplacementUnit {
+  maximalSubpart,  // as a lenient UTF-8 decoder reads it: "\xE2\x82" gives one U+FFFD
+  byte,            // every byte on its own: "\xE2\x82" gives two
+};
+
+// `text` with its ill-formed UTF-8 replaced by U+FFFD, one per `unit`.
+std::string withReplacementCharacters(std::string_view text, ReplacementUnit unit);
 
 // Horizontal white space: space, tab and the other Unicode space separators.
 std::string_view trimHorizontalWhitespace(std::string_view text);

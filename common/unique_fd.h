@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <tuple>
 #include <utility>
 
 namespace mivet {
@@ -25,7 +26,7 @@ class UniqueFd {
   bool valid() const { return fd_ >= 0; }
   int release() { return std::exchange(fd_, -1); }
   void reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) std::ignore = ::close(fd_);
     fd_ = fd;
   }
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <tuple>
 
 extern char** environ;
 
@@ -20,11 +21,6 @@ namespace {
 // A bundle path is far shorter; anything longer is not what the application wrote.
 constexpr std::size_t maxAppPathFileBytes = 4096;
 
-bool existsFollowingLinks(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
-}
-
 void runWithOutputDiscarded(const std::vector<std::string>& arguments) {
   std::vector<std::string> argv{openCommandPath};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -33,12 +29,12 @@ void runWithOutputDiscarded(const std::vector<std::string>& arguments) {
   pointers.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::ignore = posix_spawn_file_actions_init(&actions);
+  std::ignore = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  std::ignore = posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t child = -1;
   int rc = posix_spawn(&child, openCommandPath, &actions, nullptr, pointers.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  std::ignore = posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return;
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {

@@ -30,22 +30,6 @@ std::string_view connectFailureCode(ConnectFailure failure) {
   return appNotRunningCode;
 }
 
-std::optional<std::string> requestLine(std::string_view method, simdjson::dom::object params) {
-  std::string line;
-  JsonWriter writer(line);
-  writer.beginObject();
-  writer.key("id");
-  writer.string(newUpperCaseUUID());
-  writer.key("method");
-  writer.string(method);
-  writer.key("params");
-  writer.element(params);
-  writer.endObject();
-  if (writer.failed()) return std::nullopt;
-  line += '\n';
-  return line;
-}
-
 // The parser of the last answer, reused for the next one once no result it
 // produced is held any more, so that its buffers need not be allocated anew
 // for every call. One that grew for a huge answer is not kept.
@@ -63,6 +47,22 @@ bool appNotRunning(const IPCResult& result) {
 }
 
 }  // namespace
+
+std::optional<std::string> ipcRequestLine(std::string_view method, simdjson::dom::object params) {
+  std::string line;
+  JsonWriter writer(line);
+  writer.beginObject();
+  writer.key("id");
+  writer.string(newUpperCaseUUID());
+  writer.key("method");
+  writer.string(method);
+  writer.key("params");
+  writer.element(params);
+  writer.endObject();
+  if (writer.failed()) return std::nullopt;
+  line += '\n';
+  return line;
+}
 
 IPCResult parseIPCAnswer(std::string_view line) {
   auto parser = answerParser();
@@ -85,7 +85,7 @@ IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view meth
   if (auto* failed = std::get_if<ConnectFailure>(&connection)) {
     return failure(std::string(connectFailureCode(*failed)));
   }
-  auto request = requestLine(method, params);
+  auto request = ipcRequestLine(method, params);
   if (!request) return failure("encode_failed");
   auto line = exchangeLine(std::get<UniqueFd>(connection).get(), *request);
   if (!line) return failure(std::string(ipcReadFailedCode));

@@ -36,6 +36,10 @@ inline constexpr std::string_view appNeverAnsweredMessage =
 IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view method,
                             simdjson::dom::object params, int timeoutSeconds = ipcTimeoutSeconds);
 
+// The request line sent for `method`: {"id":<a new upper-case UUID>,
+// "method":..., "params":...} and a LF; nullopt when `params` cannot be written.
+std::optional<std::string> ipcRequestLine(std::string_view method, simdjson::dom::object params);
+
 // Reads one response line of the application: ok only for "ok" true, the
 // "result" whatever its type, the "error" when it is a string. A line that is
 // not a JSON object gives the failure "ipc_read_failed".

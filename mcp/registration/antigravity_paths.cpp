@@ -1,5 +1,6 @@
 #include "mcp/registration/antigravity_paths.h"
 
+#include "common/file_io.h"
 #include "mcp/registration/unicode_forms.h"
 
 #include <dirent.h>
@@ -11,11 +12,6 @@
 
 namespace mivet::mcp {
 namespace {
-
-bool existsFollowingLinks(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
-}
 
 bool isDirectoryFollowingLinks(const std::string& path) {
   struct stat info;

@@ -31,13 +31,6 @@ ConfigFileRead readConfigFile(const std::string& path) {
           .problem = "cannot read " + path + ": " + std::strerror(file.error)};
 }
 
-std::string parentDirectoryOf(const std::string& path) {
-  auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 int createDirectories(const std::string& directory) {
   struct stat info;
   if (::stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;

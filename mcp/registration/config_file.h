@@ -19,9 +19,6 @@ struct ConfigFileRead {
 // reasons.
 ConfigFileRead readConfigFile(const std::string& path);
 
-// `path` without its last component ("." when it has no slash).
-std::string parentDirectoryOf(const std::string& path);
-
 // Creates `directory` and every missing parent; an existing directory (or a
 // link to one) is fine. Running as root, each directory made gets the owner
 // and group of the directory it was made in. Returns 0, or the errno of the

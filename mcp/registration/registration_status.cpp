@@ -6,7 +6,6 @@
 #include "mcp/registration/config_file.h"
 #include "mcp/registration/json_config.h"
 #include "mcp/registration/stable_command_path.h"
-#include "mcp/registration/unicode_forms.h"
 
 #include <cstdio>
 
@@ -30,7 +29,7 @@ bool antigravityRegistered(const std::vector<std::string>& paths) {
 
 // A path as text, with bytes that are not UTF-8 shown as U+FFFD.
 void writePath(JsonWriter& writer, const std::string& path) {
-  writer.string(withReplacementCharacters(path));
+  writer.string(withReplacementCharacters(path, ReplacementUnit::byte));
 }
 
 void writeClient(JsonWriter& writer, std::string_view client, bool connected,

@@ -1,5 +1,6 @@
 #include "mcp/registration/stable_command_path.h"
 
+#include "common/file_io.h"
 #include "mcp/registration/config_file.h"
 
 #include <limits.h>
@@ -26,11 +27,6 @@ bool isExecutableFile(const std::string& path) {
   struct stat info;
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
          ::access(path.c_str(), X_OK) == 0;
-}
-
-bool existsFollowingLinks(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
 }
 
 // The first `name` under an entry of `searchPath` that is an executable

@@ -1,32 +1,15 @@
 #include "mcp/registration/unicode_forms.h"
 
+#include "common/unicode_text.h"
+
 #include <cstdlib>
 #include <memory>
 #include <utf8proc.h>
 
 namespace mivet::mcp {
 
-std::string withReplacementCharacters(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
-  const auto size = static_cast<utf8proc_ssize_t>(text.size());
-  for (utf8proc_ssize_t at = 0; at < size;) {
-    utf8proc_int32_t codePoint;
-    utf8proc_ssize_t length = utf8proc_iterate(bytes + at, size - at, &codePoint);
-    if (length <= 0) {
-      out += "\xEF\xBF\xBD";
-      ++at;
-    } else {
-      out.append(text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(length)));
-      at += length;
-    }
-  }
-  return out;
-}
-
 std::string canonicallyComposed(std::string_view text) {
-  std::string valid = withReplacementCharacters(text);
+  std::string valid = withReplacementCharacters(text, ReplacementUnit::byte);
   utf8proc_uint8_t* composed = nullptr;
   utf8proc_ssize_t length =
       utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(valid.data()),

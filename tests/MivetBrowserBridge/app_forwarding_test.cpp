@@ -124,6 +124,27 @@ TEST(BridgeForwarding, UnreachableApplicationIsReportedWithoutRetry) {
   }
 }
 
+// With a 1-second time-out; one process test waits out the real 10 seconds.
+TEST(BridgeForwarding, AppNeverReadingALargeRequestDoesNotHangTheExchange) {
+  test::TempDir dir;
+  test::FakeApp app(
+      dir.file("app.sock"),
+      [](const std::string&) { return test::lineAnswer(R"({"ok":true,"result":"after"})"); },
+      [](int connection) -> std::optional<FakeAnswer> {
+        if (connection > 1) return std::nullopt;
+        FakeAnswer silence;
+        silence.holdOpen = true;
+        return silence;
+      });
+  // As large as a frame may be: the send waits out its time-out, then the read.
+  const std::string large = R"({"text":")" + std::string(1000000, 't') + "\"}";
+  EXPECT_EQ(forward(app.socketPath(), "browser_ingest_digest", large, 1),
+            R"({"ok":false,"error":"ipc_eof"})");
+  EXPECT_EQ(forward(app.socketPath(), "browser_ingest_digest", "{}", 1),
+            R"({"ok":true,"result":"after"})");
+  EXPECT_EQ(app.requests().size(), 1u);
+}
+
 TEST(BridgeSocketPath, TakesTheArgumentAfterTheFirstSocketOptionAnywhere) {
   EXPECT_EQ(defaultSocketPath({"bridge", "chrome-extension://abc/", "--socket", "/s a"}), "/s a");
   EXPECT_EQ(defaultSocketPath({"bridge", "--socket", "~/x", "chrome-extension://abc/"}), "~/x");

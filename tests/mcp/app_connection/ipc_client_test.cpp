@@ -24,9 +24,10 @@ std::string resultJson(const IPCResult& result) {
 
 class IpcClientTest : public ::testing::Test {
  protected:
-  IPCResult send(std::string_view method = "tasks_list", std::string_view params = "{}") {
+  IPCResult send(std::string_view method = "tasks_list", std::string_view params = "{}",
+                 int timeoutSeconds = ipcTimeoutSeconds) {
     auto document = parseJsonDocument(params);
-    return connectAndSendIPC(socketPath(), method, document->root);
+    return connectAndSendIPC(socketPath(), method, document->root, timeoutSeconds);
   }
   IPCResult answeredWith(FakeAnswer answer) {
     test::FakeApp app(socketPath(), [&](const std::string&) { return answer; });
@@ -102,6 +103,44 @@ TEST_F(IpcClientTest, ConnectionFailureCodes) {
   auto document = parseJsonDocument("{}");
   EXPECT_EQ(connectAndSendIPC(longPath.substr(0, 104), "m", document->root).error,
             "socket_path_too_long");
+}
+
+// The time-out checks below use a 1-second time-out; one process test waits
+// out the real 15 seconds.
+TEST_F(IpcClientTest, AppNeverReadingALargeRequestDoesNotHangTheExchange) {
+  test::FakeApp app(
+      socketPath(),
+      [](const std::string&) { return lineAnswer(R"({"ok":true,"result":"after"})"); },
+      [](int connection) -> std::optional<FakeAnswer> {
+        if (connection > 1) return std::nullopt;
+        FakeAnswer silence;
+        silence.holdOpen = true;
+        return silence;
+      });
+  // Far more than a socket buffer holds: the send waits out its time-out, then the read.
+  const std::string large = R"({"notes":")" + std::string(8 << 20, 'n') + "\"}";
+  EXPECT_EQ(send("tasks_add", large, 1).error, "ipc_read_failed");
+  EXPECT_EQ(resultJson(send("tasks_add", "{}", 1)), R"("after")");
+  EXPECT_EQ(app.requests().size(), 1u);
+}
+
+TEST_F(IpcClientTest, AnswerInsideTheTimeOutIsStillInTime) {
+  test::FakeApp app(socketPath(), [](const std::string&) {
+    return FakeAnswer{"{\"ok\":true,\"result\":\"slow\"}\n", std::chrono::milliseconds(500)};
+  });
+  auto result = send("tasks_add", "{}", 1);
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(resultJson(result), R"("slow")");
+}
+
+TEST_F(IpcClientTest, AnswerAfterTheTimeOutIsTooLate) {
+  test::FakeApp app(socketPath(), [](const std::string& line) {
+    bool late = line.find(R"("marker":"late")") != std::string::npos;
+    return FakeAnswer{"{\"ok\":true,\"result\":\"" + std::string(late ? "late" : "next") + "\"}\n",
+                      std::chrono::milliseconds(late ? 1500 : 0)};
+  });
+  EXPECT_EQ(send("tasks_add", R"({"marker":"late"})", 1).error, "ipc_read_failed");
+  EXPECT_EQ(resultJson(send("tasks_add", R"({"marker":"next"})", 1)), R"("next")");
 }
 
 struct RetryProbe {

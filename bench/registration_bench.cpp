@@ -2,11 +2,15 @@
 // file (the assistant keeps its project history there, so it grows to tens of
 // megabytes). Run: registration_bench [--benchmark_filter=...]
 #include "mcp/registration/json_config.h"
-#include "tests/support/temp_dir.h"
 
 #include <benchmark/benchmark.h>
 
+#include <stdlib.h>
+
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
 
 namespace {
 
@@ -34,14 +38,26 @@ std::string largeConfig(std::size_t targetBytes) {
   return text;
 }
 
+// A configuration file of about `bytes` in a directory of its own, removed
+// again at the end.
 struct LargeFile {
-  mivet::test::TempDir dir;
-  std::string path = dir.file(".claude.json");
+  std::string directory;
+  std::string path;
   std::string content;
 
   explicit LargeFile(std::size_t bytes) : content(largeConfig(bytes)) {
-    mivet::test::writeFile(path, content);
+    std::string pattern = (std::filesystem::temp_directory_path() / "mivet-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make " + pattern);
+    directory = pattern;
+    path = directory + "/.claude.json";
+    std::ofstream(path, std::ios::binary) << content;
   }
+  ~LargeFile() {
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+  }
+  LargeFile(const LargeFile&) = delete;
+  LargeFile& operator=(const LargeFile&) = delete;
 };
 
 void upsertLargeClaudeFile(benchmark::State& state) {
