@@ -1,18 +1,5 @@
 #!/usr/bin/env bash
-# Installs the MCP SDK client test's packages exactly as package-lock.json
-# pins them. Does nothing when node_modules was installed from the same lock.
+# Installs the MCP SDK client test's packages exactly as package-lock.json pins them.
 set -euo pipefail
-cd "$(dirname "$0")"
-
-stamp=node_modules/.installed-lock.sha256
-if command -v sha256sum >/dev/null; then
-  wanted=$(sha256sum package-lock.json | cut -d' ' -f1)
-else
-  wanted=$(shasum -a 256 package-lock.json | cut -d' ' -f1)
-fi
-if [[ -f $stamp && $(cat "$stamp") == "$wanted" && -d node_modules/@modelcontextprotocol/sdk ]]; then
-  echo "tests/sdk: node_modules is current"
-  exit 0
-fi
-npm ci --no-audit --no-fund
-echo "$wanted" > "$stamp"
+here=$(cd "$(dirname "$0")" && pwd)
+exec "$here/../../scripts/npm_ci_pinned.sh" "$here" node_modules/@modelcontextprotocol/sdk
