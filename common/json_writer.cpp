@@ -56,6 +56,16 @@ std::size_t firstMarkedByte(std::uint64_t mask) {
   }
 }
 
+// `word` with its first `count` bytes, in memory order, removed (count < 8 or 8).
+std::uint64_t shiftOutBytes(std::uint64_t word, std::size_t count) {
+  if (count >= 8) return 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    return word >> (8 * count);
+  } else {
+    return word << (8 * count);
+  }
+}
+
 // Writes \uXXXX for `codePoint` (below U+10000) at `out`; returns the end of it.
 char* writeUnicodeEscape(char* out, unsigned codePoint) {
   *out++ = '\\';
@@ -250,16 +260,30 @@ char* JsonWriter::escapeInto(char* out, std::string_view text) const {
   while (i + 8 <= text.size()) {
     std::uint64_t word;
     std::memcpy(&word, in + i, 8);
-    std::memcpy(out, &word, 8);  // the plain bytes, and some to be overwritten
     std::uint64_t specials = escapeMask(word, slash);
-    if (specials == 0) {
-      out += 8;
-      i += 8;
-      continue;
+    std::size_t from = 0;  // first byte of the word not yet written
+    std::size_t next = i + 8;
+    while (specials != 0) {
+      std::size_t at = firstMarkedByte(specials);
+      std::uint64_t rest = shiftOutBytes(word, from);
+      std::memcpy(out, &rest, 8);  // the plain bytes before `at`, and some to be overwritten
+      out += at - from;
+      std::size_t after = escapeAt(out, text, i + at);
+      from = at + 1;
+      specials &= specials - 1;
+      // A surrogate's escape took bytes past this one, maybe past the word.
+      if (after != i + at + 1) {
+        next = after;
+        from = 8;
+        break;
+      }
     }
-    std::size_t at = firstMarkedByte(specials);
-    out += at;
-    i = escapeAt(out, text, i + at);
+    if (from < 8) {
+      std::uint64_t rest = shiftOutBytes(word, from);
+      std::memcpy(out, &rest, 8);
+      out += 8 - from;
+    }
+    i = next;
   }
   while (i < text.size()) {
     auto byte = static_cast<unsigned char>(in[i]);
