@@ -1,6 +1,5 @@
 #include "json_stand_ins.h"
 
-#include <charconv>
 #include <cstdint>
 
 namespace mivet::detail {
