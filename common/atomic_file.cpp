@@ -89,25 +89,9 @@ TemporaryFile createTemporaryNextTo(const std::string& target, mode_t mode,
   fail(reported, "cannot find a free temporary file name in " + parentDirectoryOf(target), EEXIST);
 }
 
-// Gives the empty temporary file the old file's owner, group and permission
-// bits before any content goes in. Only root may give a file away (the
-// replacement would otherwise be root's, under sudo, and the user could no
-// longer read their own file); a new file gets the owner of its directory.
-// The bits are set after the owner, as a change of owner clears set-id bits.
-void takeOverAttributes(int fd, const struct stat* old, const std::string& directory,
-                        const std::string& reported) {
-  if (::geteuid() == 0) {
-    struct stat owner;
-    if (old != nullptr) {
-      owner = *old;
-    } else if (::stat(directory.c_str(), &owner) != 0) {
-      fail(reported, "cannot look at the directory " + directory, errno);
-    }
-    if (::fchown(fd, owner.st_uid, owner.st_gid) != 0) {
-      fail(reported, "cannot give the temporary file the owner of the file it replaces", errno);
-    }
-  }
-  // The umask may have narrowed the mode given at creation.
+// The umask may have narrowed the mode given at creation. Set before any
+// content goes in.
+void restorePermissionBits(int fd, const struct stat* old, const std::string& reported) {
   if (old != nullptr && ::fchmod(fd, old->st_mode & 07777) != 0) {
     fail(reported, "cannot copy the permission bits", errno);
   }
@@ -139,28 +123,58 @@ void flushDirectory(const std::string& directory) {
   if (fd.valid()) std::ignore = ::fsync(fd.get());
 }
 
-}  // namespace
+// The final target of `path` and what is there now. Only a regular file
+// this process may write is replaced: renaming over a file it may not write
+// would take the file from its owner, which is the only way a user could
+// lose a file that is not theirs in a folder that is.
+struct ReplaceTarget {
+  std::string path;
+  bool exists = false;
+  struct stat info {};
+};
 
-void replaceFileAtomically(const std::string& path, std::string_view content) {
-  const std::string target = finalTarget(path);
-  struct stat old;
-  bool existed = ::stat(target.c_str(), &old) == 0;
+ReplaceTarget replaceTargetOf(const std::string& path) {
+  ReplaceTarget target{.path = finalTarget(path)};
+  target.exists = ::stat(target.path.c_str(), &target.info) == 0;
+  if (!target.exists) return target;
   // A device, a FIFO or a directory is not the user's file to replace.
-  if (existed && S_ISDIR(old.st_mode)) fail(path, "it is a directory", 0);
-  if (existed && !S_ISREG(old.st_mode)) fail(path, "it is not a regular file", 0);
+  if (S_ISDIR(target.info.st_mode)) fail(path, "it is a directory", 0);
+  if (!S_ISREG(target.info.st_mode)) fail(path, "it is not a regular file", 0);
+  if (::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0) {
+    fail(path, "no permission to write it", errno);
+  }
+  return target;
+}
 
-  const std::string directory = parentDirectoryOf(target);
-  mode_t mode = existed ? (old.st_mode & 0777) : 0666;
-  TemporaryFile temporary = createTemporaryNextTo(target, mode, path);
-  takeOverAttributes(temporary.fd.get(), existed ? &old : nullptr, directory, path);
+bool replace(const std::string& path, std::string_view content, const FileVersion* expected,
+             const TemporaryFileObserver& observer) {
+  const ReplaceTarget target = replaceTargetOf(path);
+  const std::string directory = parentDirectoryOf(target.path);
+  mode_t mode = target.exists ? (target.info.st_mode & 0777) : 0666;
+  TemporaryFile temporary = createTemporaryNextTo(target.path, mode, path);
+  if (observer) observer(temporary.path);
+  restorePermissionBits(temporary.fd.get(), target.exists ? &target.info : nullptr, path);
   writeAll(temporary.fd.get(), content, path);
   flushToDisk(temporary.fd.get(), path);
   if (::close(temporary.fd.release()) != 0) fail(path, "closing the temporary file failed", errno);
-  if (::rename(temporary.path.c_str(), target.c_str()) != 0) {
+  if (expected != nullptr && currentFileVersion(target.path) != *expected) return false;
+  if (::rename(temporary.path.c_str(), target.path.c_str()) != 0) {
     fail(path, "cannot move the temporary file into place", errno);
   }
   temporary.keep = true;
   flushDirectory(directory);
+  return true;
+}
+
+}  // namespace
+
+void replaceFileAtomically(const std::string& path, std::string_view content) {
+  replace(path, content, nullptr, nullptr);
+}
+
+bool replaceFileIfUnchanged(const std::string& path, std::string_view content,
+                            const FileVersion& expected, const TemporaryFileObserver& observer) {
+  return replace(path, content, &expected, observer);
 }
 
 }  // namespace mivet

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "common/file_io.h"
+
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -9,13 +12,27 @@ namespace mivet {
 // old or the new file, never a mix: the content goes to a temporary file
 // created exclusively in the directory of the final target with the old
 // file's permission bits from the start (a new file gets 0666 less the
-// umask) and, when running as root, the old file's owner and group (a new
-// file: those of its directory); it is flushed to disk and renamed over the
-// target. Only a regular file is replaced: a directory, a FIFO or a device
-// there makes it fail. When `path` is a symbolic link, the link stays and its
-// final target is replaced. On failure the temporary file is removed, the old
-// file is left intact, and std::runtime_error is thrown with a description
-// that names the file.
+// umask); it is flushed to disk and renamed over the target. Only a regular
+// file that this process may write is replaced: a directory, a FIFO, a
+// device or a file it has no write permission for makes it fail. When `path`
+// is a symbolic link, the link stays and its final target is replaced. On
+// failure the temporary file is removed, the old file is left intact, and
+// std::runtime_error is thrown with a description that names the file.
 void replaceFileAtomically(const std::string& path, std::string_view content);
+
+// Called with the temporary file's path as soon as it exists, before its
+// permission bits are set again and before any content goes in; lets a test
+// look at the file at that moment.
+using TemporaryFileObserver = std::function<void(const std::string& temporaryPath)>;
+
+// replaceFileAtomically, but only while the final target is still the
+// version `expected` (one whose `exists` is false: still absent), checked
+// again just before the rename. Returns false, with nothing changed and the
+// temporary file removed, when another program has replaced, written or
+// created it since; a writer that takes no lock can then only slip in between
+// that check and the rename. Throws as replaceFileAtomically does.
+bool replaceFileIfUnchanged(const std::string& path, std::string_view content,
+                            const FileVersion& expected,
+                            const TemporaryFileObserver& observer = nullptr);
 
 }  // namespace mivet

@@ -47,6 +47,29 @@ FileContent openRegular(const std::string& path, UniqueFd& fd, struct stat& info
 
 }  // namespace
 
+FileVersion fileVersionOf(const struct stat& info) {
+#ifdef __APPLE__
+  const struct timespec& modified = info.st_mtimespec;
+  const struct timespec& changed = info.st_ctimespec;
+#else
+  const struct timespec& modified = info.st_mtim;
+  const struct timespec& changed = info.st_ctim;
+#endif
+  return {.exists = true,
+          .device = info.st_dev,
+          .inode = info.st_ino,
+          .size = info.st_size,
+          .modifiedSeconds = modified.tv_sec,
+          .modifiedNanoseconds = modified.tv_nsec,
+          .changedSeconds = changed.tv_sec,
+          .changedNanoseconds = changed.tv_nsec};
+}
+
+FileVersion currentFileVersion(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 ? fileVersionOf(info) : FileVersion{};
+}
+
 FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
   UniqueFd fd;
   struct stat info;
@@ -54,6 +77,7 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
   if (result.outcome != FileContent::Outcome::read) return result;
   auto size = static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0);
   if (size > maxBytes) return {.outcome = FileContent::Outcome::tooLarge};
+  result.version = fileVersionOf(info);
   result.bytes.resize(size);
   std::size_t filled = 0;
   while (filled < size) {

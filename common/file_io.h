@@ -1,19 +1,44 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
 
 namespace mivet {
 
+// One state of a file, enough to tell it from the next: another program's
+// rename gives another inode, its write another size or modification time,
+// and a change of its mode or owner another change time. Times are kept to
+// the nanosecond where the file system has them.
+struct FileVersion {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
+  std::int64_t changedSeconds = 0, changedNanoseconds = 0;
+  friend bool operator==(const FileVersion&, const FileVersion&) = default;
+};
+
+// The version of the file `info` describes.
+FileVersion fileVersionOf(const struct stat& info);
+
+// The version of the file at `path`, symbolic links followed; one whose
+// `exists` is false when nothing is there.
+FileVersion currentFileVersion(const std::string& path);
+
 // What reading a whole file found.
 struct FileContent {
   enum class Outcome { read, missing, notRegularFile, tooLarge, failed };
   Outcome outcome = Outcome::missing;
-  std::string bytes{};  // the content when read
-  int error = 0;        // errno when failed
-  const char* kind{};   // what was found instead, when not a regular file ("a FIFO", ...)
+  std::string bytes{};    // the content when read
+  int error = 0;          // errno when failed
+  const char* kind{};     // what was found instead, when not a regular file ("a FIFO", ...)
+  FileVersion version{};  // of the file read, taken from the open file; when missing, not `exists`
 };
 
 // Reads the regular file at `path` (symbolic links followed) whole. Anything

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 namespace mivet {
 namespace {
@@ -52,37 +53,76 @@ TEST(AtomicFile, NewFileGetsContentAndUmaskDefault) {
   EXPECT_EQ(entryCount(dir.path()), 1u);  // no temporary file left behind
 }
 
-TEST(AtomicFile, ReplacingKeepsPermissionBitsAndEmptiesToZeroBytes) {
-  TempDir dir;
-  writeFile(dir.file("secret.json"), "old content that is longer");
-  ::chmod(dir.file("secret.json").c_str(), 0600);
-  replaceFileAtomically(dir.file("secret.json"), "new");
-  EXPECT_EQ(readFile(dir.file("secret.json")), "new");
-  EXPECT_EQ(permissionBits(dir.file("secret.json")), 0600u);
-
-  ::chmod(dir.file("secret.json").c_str(), 0640);
-  replaceFileAtomically(dir.file("secret.json"), "");
-  EXPECT_TRUE(fs::exists(dir.file("secret.json")));
-  EXPECT_EQ(fs::file_size(dir.file("secret.json")), 0u);
-  EXPECT_EQ(permissionBits(dir.file("secret.json")), 0640u);
+// The mode is the old file's from the moment the temporary file exists: never
+// wider (a secret readable by others), and exact once replaced, whatever the
+// umask narrowed, set-id bits included.
+TEST(AtomicFile, ReplacingKeepsTheExactModeAndNeverWidensIt) {
+  mode_t previous = ::umask(022);
+  for (mode_t mode : {0600, 0640, 0664, 04755}) {
+    TempDir dir;
+    const std::string path = dir.file("config.json");
+    writeFile(path, "old content that is longer");
+    ::chmod(path.c_str(), mode);
+    mode_t atCreation = 0;
+    off_t sizeAtCreation = -1;
+    bool replaced = replaceFileIfUnchanged(path, "", currentFileVersion(path),
+                                           [&](const std::string& temporary) {
+                                             struct stat info {};
+                                             ::lstat(temporary.c_str(), &info);
+                                             atCreation = info.st_mode & 07777;
+                                             sizeAtCreation = info.st_size;
+                                           });
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(atCreation & ~mode, 0u) << std::oct << mode << " created " << atCreation;
+    EXPECT_EQ(sizeAtCreation, 0);
+    EXPECT_EQ(permissionBits(path), mode) << std::oct << mode;
+    EXPECT_EQ(fs::file_size(path), 0u);
+  }
+  ::umask(previous);
 }
 
+// Relative links are resolved against the folder of the link that holds them.
 TEST(AtomicFile, SymbolicLinkChainStaysAndFinalTargetIsReplaced) {
+  struct Link {
+    std::string at, to;
+  };
+  for (const auto& chain : std::vector<std::vector<Link>>{
+           {{"home/config.toml", "middle"}, {"home/middle", "../dotfiles/config.toml"}},
+           {{"a/link1", "../b/link2"}, {"b/link2", "config.toml"}},
+       }) {
+    TempDir dir;
+    const std::string target =
+        dir.file(chain[0].at.starts_with("home") ? "dotfiles/config.toml" : "b/config.toml");
+    writeFile(target, "old");
+    for (const Link& link : chain) {
+      fs::create_directories(fs::path(dir.file(link.at)).parent_path());
+      fs::create_symlink(link.to, dir.file(link.at));
+    }
+    replaceFileAtomically(dir.file(chain[0].at), "new");
+    for (const Link& link : chain) {
+      EXPECT_EQ(fs::read_symlink(dir.file(link.at)), link.to) << link.at;
+    }
+    EXPECT_EQ(readFile(target), "new") << chain[0].at;
+    EXPECT_EQ(entryCount(fs::path(target).parent_path()), chain[0].at == "a/link1" ? 2u : 1u);
+  }
+}
+
+// Another program's write between the read and the rename wins: nothing of
+// ours is put in its place, and no temporary file stays.
+TEST(AtomicFile, ReplaceIfUnchangedLeavesAFileChangedMeanwhile) {
   TempDir dir;
-  writeFile(dir.file("dotfiles/config.toml"), "old");
-  // home/config.toml -> middle (relative) -> dotfiles/config.toml (relative to its own directory)
-  fs::create_directories(dir.file("home"));
-  fs::create_symlink("../dotfiles/config.toml", dir.file("home/middle"));
-  fs::create_symlink("middle", dir.file("home/config.toml"));
-
-  replaceFileAtomically(dir.file("home/config.toml"), "new");
-
-  EXPECT_TRUE(fs::is_symlink(dir.file("home/config.toml")));
-  EXPECT_EQ(fs::read_symlink(dir.file("home/config.toml")), "middle");
-  EXPECT_TRUE(fs::is_symlink(dir.file("home/middle")));
-  EXPECT_EQ(readFile(dir.file("dotfiles/config.toml")), "new");
-  EXPECT_EQ(entryCount(dir.file("dotfiles")), 1u);
-  EXPECT_EQ(entryCount(dir.file("home")), 2u);
+  const std::string path = dir.file("config.json");
+  writeFile(path, "read");
+  FileVersion read = currentFileVersion(path);
+  bool replaced = replaceFileIfUnchanged(path, "ours", read, [&](const std::string&) {
+    writeFile(path + ".theirs", "theirs");
+    fs::rename(path + ".theirs", path);
+  });
+  EXPECT_FALSE(replaced);
+  EXPECT_EQ(readFile(path), "theirs");
+  EXPECT_EQ(entryCount(dir.path()), 1u);
+  EXPECT_FALSE(replaceFileIfUnchanged(dir.file("new.json"), "ours", read));
+  EXPECT_FALSE(fs::exists(dir.file("new.json")));
 }
 
 TEST(AtomicFile, DanglingLinkCreatesItsTarget) {
