@@ -1,11 +1,11 @@
 #include "mcp/registration/codex_config.h"
 
-#include "common/atomic_file.h"
 #include "common/unicode_text.h"
 #include "mcp/registration/codex_section.h"
 #include "mcp/registration/config_file.h"
 #include "mcp/registration/toml_check.h"
 
+#include <optional>
 #include <stdexcept>
 
 namespace mivet::mcp {
@@ -28,11 +28,8 @@ void ensureOnlyTheServerTableChanges(const std::string& path, std::string_view b
       "table) or holds that header line inside a multi-line string; edit it by hand");
 }
 
-}  // namespace
-
-void upsertCodexMCP(const std::string& path, const std::string& command) {
-  createParentDirectories(path);
-  ConfigFileRead file = readConfigFile(path);
+std::optional<std::string> codexTextWithSection(const std::string& path, const ConfigFileRead& file,
+                                                const std::string& command) {
   if (file.outcome == ConfigFileRead::Outcome::unreadable) throw std::runtime_error(file.problem);
   if (!isValidUtf8(file.content)) {
     throw std::runtime_error(path + " is not UTF-8 text; it was left unchanged");
@@ -42,17 +39,32 @@ void upsertCodexMCP(const std::string& path, const std::string& command) {
   text += codexMivetSection(command);
   text += '\n';
   ensureOnlyTheServerTableChanges(path, file.content, text, "adding the mivet server");
-  replaceFileAtomically(path, text);
+  return text;
 }
 
-void removeCodexMCP(const std::string& path) {
-  ConfigFileRead file = readConfigFile(path);
-  if (file.outcome != ConfigFileRead::Outcome::read || !isValidUtf8(file.content)) return;
-  if (file.content.find(codexMivetHeader) == std::string::npos) return;
+std::optional<std::string> codexTextWithoutSection(const std::string& path,
+                                                   const ConfigFileRead& file) {
+  if (file.outcome != ConfigFileRead::Outcome::read || !isValidUtf8(file.content)) {
+    return std::nullopt;
+  }
+  if (file.content.find(codexMivetHeader) == std::string::npos) return std::nullopt;
   std::string text = stripCodexMivetSection(file.content);
   if (!text.empty()) text += '\n';
   ensureOnlyTheServerTableChanges(path, file.content, text, "removing the mivet server");
-  replaceFileAtomically(path, text);
+  return text;
+}
+
+}  // namespace
+
+void upsertCodexMCP(const std::string& path, const std::string& command) {
+  createParentDirectories(path);
+  editConfigFile(
+      path, [&](const ConfigFileRead& file) { return codexTextWithSection(path, file, command); });
+}
+
+void removeCodexMCP(const std::string& path) {
+  editConfigFile(path,
+                 [&](const ConfigFileRead& file) { return codexTextWithoutSection(path, file); });
 }
 
 }  // namespace mivet::mcp

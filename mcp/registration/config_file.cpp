@@ -1,5 +1,6 @@
 #include "mcp/registration/config_file.h"
 
+#include "common/atomic_file.h"
 #include "common/file_io.h"
 
 #include <sys/stat.h>
@@ -8,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
-#include <tuple>
 #include <utility>
 
 namespace mivet::mcp {
@@ -17,7 +17,9 @@ ConfigFileRead readConfigFile(const std::string& path) {
   FileContent file = readRegularFile(path);
   switch (file.outcome) {
     case FileContent::Outcome::read:
-      return {.outcome = ConfigFileRead::Outcome::read, .content = std::move(file.bytes)};
+      return {.outcome = ConfigFileRead::Outcome::read,
+              .content = std::move(file.bytes),
+              .version = file.version};
     case FileContent::Outcome::missing:
       return {};
     case FileContent::Outcome::notRegularFile:
@@ -29,6 +31,20 @@ ConfigFileRead readConfigFile(const std::string& path) {
   }
   return {.outcome = ConfigFileRead::Outcome::unreadable,
           .problem = "cannot read " + path + ": " + std::strerror(file.error)};
+}
+
+void editConfigFile(const std::string& path, const ConfigEdit& edit,
+                    const SharedFileOptions& options) {
+  std::optional<DirectoryLock> lock;
+  if (options.lock) lock.emplace(path + ".lock", *options.lock);
+  for (int attempt = 0; attempt < options.attempts; ++attempt) {
+    if (lock) lock->refresh();
+    ConfigFileRead file = readConfigFile(path);
+    std::optional<std::string> content = edit(file);
+    if (!content || replaceFileIfUnchanged(path, *content, file.version)) return;
+  }
+  throw std::runtime_error(path + " kept changing while it was being edited (another program " +
+                           "is writing it); it was left as the other program wrote it; try again");
 }
 
 int createDirectories(const std::string& directory) {
@@ -44,12 +60,6 @@ int createDirectories(const std::string& directory) {
     // Made by someone else in between: as good as made here.
     if (::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
     return error;
-  }
-  // Under sudo the new directory would be root's, and the user could no
-  // longer write there without sudo.
-  struct stat parentInfo;
-  if (::geteuid() == 0 && ::stat(parent.c_str(), &parentInfo) == 0) {
-    std::ignore = ::lchown(directory.c_str(), parentInfo.st_uid, parentInfo.st_gid);
   }
   return 0;
 }

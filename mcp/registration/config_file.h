@@ -1,5 +1,10 @@
 #pragma once
 
+#include "common/file_io.h"
+#include "mcp/registration/directory_lock.h"
+
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace mivet::mcp {
@@ -10,6 +15,7 @@ struct ConfigFileRead {
   Outcome outcome = Outcome::missing;
   std::string content{};  // the whole file when read
   std::string problem{};  // why it could not be read, naming the file, when unreadable
+  FileVersion version{};  // which state of the file was read; missing: not `exists`
 };
 
 // Reads the whole file at `path`. Nothing there (also a dangling link) is
@@ -19,10 +25,33 @@ struct ConfigFileRead {
 // reasons.
 ConfigFileRead readConfigFile(const std::string& path);
 
+// What an edit makes of the configuration file it was given: the new
+// content, or nullopt when the file is to stay as it is. Throws
+// std::runtime_error when the file cannot be edited safely.
+using ConfigEdit = std::function<std::optional<std::string>(const ConfigFileRead& file)>;
+
+// How editConfigFile shares the file with the other programs that write it.
+struct SharedFileOptions {
+  // Taken as the directory `<path>.lock` around the whole edit, the
+  // convention Claude Code follows for its own file; nullopt: no lock.
+  std::optional<LockTiming> lock{};
+  // How often the edit is redone when another program changes the file
+  // between the read and the replace, before giving up.
+  int attempts = 10;
+};
+
+// Reads the file at `path`, hands it to `edit` and replaces it with what the
+// edit makes, only while it is still the file that was read; when another
+// program replaced or changed it in between, reads it again and redoes the
+// edit, so that nothing the other program wrote is lost. Throws the edit's or
+// the replacement's std::runtime_error, and one that names the file when it
+// kept changing for every attempt or the lock could not be taken; the file
+// is then unchanged.
+void editConfigFile(const std::string& path, const ConfigEdit& edit,
+                    const SharedFileOptions& options = {});
+
 // Creates `directory` and every missing parent; an existing directory (or a
-// link to one) is fine. Running as root, each directory made gets the owner
-// and group of the directory it was made in. Returns 0, or the errno of the
-// step that failed.
+// link to one) is fine. Returns 0, or the errno of the step that failed.
 int createDirectories(const std::string& directory);
 
 // Creates the directory that holds `path`, with every missing parent; an

@@ -1,9 +1,7 @@
 #include "mcp/registration/json_config.h"
 
-#include "common/atomic_file.h"
 #include "common/json_reader.h"
 #include "common/json_writer.h"
-#include "mcp/registration/config_file.h"
 
 #include <algorithm>
 #include <functional>
@@ -85,10 +83,11 @@ void writeServerEntry(JsonWriter& writer, const std::string& command) {
   writer.endObject();
 }
 
-// Serialises `root` with "mcpServers" replaced by `servers` (whose "mivet"
-// member `writeEntry` writes or, when empty, leaves out) and replaces the file.
-void writeConfig(const std::string& path, simdjson::dom::object root, simdjson::dom::object servers,
-                 const ValueWriter& writeEntry, std::size_t sizeHint) {
+// `root` with "mcpServers" replaced by `servers` (whose "mivet" member
+// `writeEntry` writes or, when empty, leaves out), as the file's new content.
+std::string configText(const std::string& path, simdjson::dom::object root,
+                       simdjson::dom::object servers, const ValueWriter& writeEntry,
+                       std::size_t sizeHint) {
   std::string text;
   text.reserve(sizeHint + sizeHint / 4 + 256);  // pretty-printing adds indentation
   JsonWriter writer(text, configFileStyle);
@@ -99,7 +98,7 @@ void writeConfig(const std::string& path, simdjson::dom::object root, simdjson::
     throw std::runtime_error("cannot write " + path + ": the command is not valid UTF-8");
   }
   text += '\n';
-  replaceFileAtomically(path, text);
+  return text;
 }
 
 // A parsed configuration file and its size in bytes.
@@ -119,8 +118,8 @@ std::optional<ConfigDocument> parseConfigObject(const std::string& content) {
 // The file's top-level object; nullopt when the file is missing or empty.
 // Throws when it exists but cannot be read or is not a JSON object, so that
 // a file the user or the assistant is in the middle of writing is not lost.
-std::optional<ConfigDocument> existingConfigForUpsert(const std::string& path) {
-  ConfigFileRead file = readConfigFile(path);
+std::optional<ConfigDocument> existingConfigForUpsert(const std::string& path,
+                                                      const ConfigFileRead& file) {
   if (file.outcome == ConfigFileRead::Outcome::unreadable) throw std::runtime_error(file.problem);
   if (file.outcome == ConfigFileRead::Outcome::missing || file.content.empty()) return std::nullopt;
   auto document = parseConfigObject(file.content);
@@ -134,34 +133,46 @@ std::optional<ConfigDocument> existingConfigForUpsert(const std::string& path) {
 
 // The file's top-level object when it is readable, non-empty JSON with an
 // object at the top; nullopt otherwise.
-std::optional<ConfigDocument> readableConfig(const std::string& path) {
-  ConfigFileRead file = readConfigFile(path);
+std::optional<ConfigDocument> readableConfig(const ConfigFileRead& file) {
   if (file.outcome != ConfigFileRead::Outcome::read || file.content.empty()) return std::nullopt;
   return parseConfigObject(file.content);
 }
 
-}  // namespace
-
-void upsertJSONMCP(const std::string& path, const std::string& command) {
-  createParentDirectories(path);
-  auto document = existingConfigForUpsert(path);
+std::optional<std::string> configWithEntry(const std::string& path, const ConfigFileRead& file,
+                                           const std::string& command) {
+  auto document = existingConfigForUpsert(path, file);
   simdjson::dom::object root = document ? document->json.root : emptyJsonObject();
   simdjson::dom::object servers = serversObject(root).value_or(emptyJsonObject());
-  writeConfig(
+  return configText(
       path, root, servers, [&](JsonWriter& writer) { writeServerEntry(writer, command); },
       document ? document->bytes : 0);
 }
 
-void removeJSONMCP(const std::string& path) {
-  auto document = readableConfig(path);
-  if (!document) return;
+std::optional<std::string> configWithoutEntry(const std::string& path, const ConfigFileRead& file) {
+  auto document = readableConfig(file);
+  if (!document) return std::nullopt;
   auto servers = serversObject(document->json.root);
-  if (!servers || !lastMember(*servers, entryKey)) return;
-  writeConfig(path, document->json.root, *servers, nullptr, document->bytes);
+  if (!servers || !lastMember(*servers, entryKey)) return std::nullopt;
+  return configText(path, document->json.root, *servers, nullptr, document->bytes);
+}
+
+}  // namespace
+
+void upsertJSONMCP(const std::string& path, const std::string& command,
+                   const SharedFileOptions& sharing) {
+  createParentDirectories(path);
+  editConfigFile(
+      path, [&](const ConfigFileRead& file) { return configWithEntry(path, file, command); },
+      sharing);
+}
+
+void removeJSONMCP(const std::string& path, const SharedFileOptions& sharing) {
+  editConfigFile(
+      path, [&](const ConfigFileRead& file) { return configWithoutEntry(path, file); }, sharing);
 }
 
 bool hasJSONMCP(const std::string& path) {
-  auto document = readableConfig(path);
+  auto document = readableConfig(readConfigFile(path));
   if (!document) return false;
   auto servers = serversObject(document->json.root);
   return servers && lastMember(*servers, entryKey).has_value();

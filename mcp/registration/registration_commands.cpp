@@ -1,10 +1,9 @@
 #include "mcp/registration/registration_commands.h"
 
+#include "common/file_io.h"
 #include "mcp/registration/antigravity_paths.h"
 #include "mcp/registration/codex_config.h"
 #include "mcp/registration/json_config.h"
-
-#include <sys/stat.h>
 
 #include <cstdlib>
 
@@ -19,10 +18,12 @@ std::string environmentValue(const char* name) {
 
 std::string claudeConfigFileIn(const std::string& directory) {
   std::string legacy = directory + "/.config.json";
-  struct stat info;
-  if (::stat(legacy.c_str(), &info) == 0) return legacy;
-  return directory + "/.claude.json";
+  return existsFollowingLinks(legacy) ? legacy : directory + "/.claude.json";
 }
+
+// Claude Code rewrites its file many times a session and takes this lock
+// around each rewrite; so does every edit here.
+const SharedFileOptions claudeCodeSharing{.lock = LockTiming{}};
 
 }  // namespace
 
@@ -45,7 +46,7 @@ std::vector<std::string> installRegistrations(const ConfigLocations& locations,
                                               const std::string& command) {
   std::vector<std::string> report;
   if (selection.claude) {
-    upsertJSONMCP(locations.claude, command);
+    upsertJSONMCP(locations.claude, command, claudeCodeSharing);
     report.push_back("Claude Code (" + locations.claude + ")");
   }
   if (selection.codex) {
@@ -62,7 +63,7 @@ std::vector<std::string> installRegistrations(const ConfigLocations& locations,
 }
 
 void uninstallRegistrations(const ConfigLocations& locations, ClientSelection selection) {
-  if (selection.claude) removeJSONMCP(locations.claude);
+  if (selection.claude) removeJSONMCP(locations.claude, claudeCodeSharing);
   if (selection.codex) removeCodexMCP(locations.codex);
   if (selection.antigravity) {
     for (const std::string& path : locations.antigravity) removeJSONMCP(path);

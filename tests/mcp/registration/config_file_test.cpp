@@ -1,0 +1,140 @@
+#include "mcp/registration/config_file.h"
+
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+namespace mivet::mcp {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+// Short waits, so that no test waits out the real ones.
+constexpr LockTiming quickLock{
+    .staleAfter = 10s, .giveUpAfter = 400ms, .firstPause = 1ms, .longestPause = 20ms};
+
+// An edit that appends a line to whatever the file holds.
+std::optional<std::string> appendOurs(const ConfigFileRead& file) {
+  return file.content + "ours\n";
+}
+
+// What editConfigFile throws, or "" when it does not throw.
+std::string editError(const std::string& path, const ConfigEdit& edit,
+                      const SharedFileOptions& options) {
+  try {
+    editConfigFile(path, edit, options);
+  } catch (const std::runtime_error& error) {
+    return error.what();
+  }
+  return "";
+}
+
+// Another program writes the file between our read and our replace: in place
+// (a size and time change) or by renaming a new file over it (a new inode),
+// as the assistants do. The edit is redone on what it wrote, which stays.
+TEST(EditConfigFile, ChangeBetweenReadAndReplaceIsReadAgainAndKept) {
+  for (bool byRename : {false, true}) {
+    TempDir dir;
+    const std::string path = dir.file("config");
+    writeFile(path, "first\n");
+    int edits = 0;
+    editConfigFile(path, [&](const ConfigFileRead& file) {
+      if (++edits == 1) {
+        writeFile(byRename ? path + ".new" : path, "first\ntheirs\n");
+        if (byRename) fs::rename(path + ".new", path);
+      }
+      return appendOurs(file);
+    });
+    EXPECT_EQ(edits, 2) << byRename;
+    EXPECT_EQ(readFile(path), "first\ntheirs\nours\n") << byRename;
+  }
+}
+
+TEST(EditConfigFile, FileThatKeepsChangingIsLeftToTheOtherWriter) {
+  TempDir dir;
+  const std::string path = dir.file("config");
+  int edits = 0;
+  std::string error = editError(path,
+                                [&](const ConfigFileRead& file) {
+                                  // Each write of another size: one of the same size in the same
+                                  // clock tick cannot be told apart.
+                                  writeFile(path, "theirs " + std::string(++edits, '+') + "\n");
+                                  return appendOurs(file);
+                                },
+                                {.attempts = 3});
+  EXPECT_EQ(edits, 3);
+  EXPECT_NE(error.find(path + " kept changing"), std::string::npos) << error;
+  EXPECT_EQ(readFile(path), "theirs +++\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+void setAge(const std::string& path, std::chrono::seconds age) {
+  auto then = std::chrono::system_clock::now() - age;
+  auto seconds = std::chrono::duration_cast<std::chrono::seconds>(then.time_since_epoch());
+  timespec times[2] = {{.tv_sec = seconds.count(), .tv_nsec = 0},
+                       {.tv_sec = seconds.count(), .tv_nsec = 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+// The lock directory "<file>.lock" that Claude Code takes around its own edits.
+TEST(EditConfigFile, LockDirectoryIsWaitedForTakenOverAndAlwaysRemoved) {
+  enum Holder { nobody, releasedSoon, neverReleased, staleForTwentySeconds, editThrows };
+  for (Holder holder : {nobody, releasedSoon, neverReleased, staleForTwentySeconds, editThrows}) {
+    TempDir dir;
+    const std::string path = dir.file(".claude.json"), lock = path + ".lock";
+    writeFile(path, "old\n");
+    if (holder != nobody && holder != editThrows) fs::create_directory(lock);
+    if (holder == staleForTwentySeconds) setAge(lock, 20s);
+    std::thread releaser;
+    if (holder == releasedSoon) {
+      releaser = std::thread([&] {
+        std::this_thread::sleep_for(100ms);
+        fs::remove(lock);
+      });
+    }
+    bool lockHeldDuringEdit = false;
+    auto started = std::chrono::steady_clock::now();
+    std::string error = editError(path,
+                                  [&](const ConfigFileRead& file) -> std::optional<std::string> {
+                                    lockHeldDuringEdit = fs::is_directory(lock);
+                                    if (holder == editThrows)
+                                      throw std::runtime_error("cannot edit");
+                                    return appendOurs(file);
+                                  },
+                                  {.lock = quickLock});
+    auto waited = std::chrono::steady_clock::now() - started;
+    if (releaser.joinable()) releaser.join();
+
+    if (holder == neverReleased) {
+      EXPECT_NE(error.find("cannot take the lock " + lock), std::string::npos) << error;
+      EXPECT_NE(error.find("try again"), std::string::npos) << error;
+      EXPECT_GE(waited, quickLock.giveUpAfter);
+      EXPECT_LT(waited, quickLock.giveUpAfter + 2s);
+      EXPECT_EQ(readFile(path), "old\n");
+      EXPECT_TRUE(fs::is_directory(lock));  // someone else's: not ours to remove
+      continue;
+    }
+    EXPECT_TRUE(lockHeldDuringEdit) << holder;
+    EXPECT_FALSE(fs::exists(lock)) << holder;
+    EXPECT_EQ(readFile(path), holder == editThrows ? "old\n" : "old\nours\n") << holder;
+    EXPECT_EQ(error.empty(), holder != editThrows) << holder << error;
+    if (holder == releasedSoon) {
+      EXPECT_GE(waited, 100ms);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace mivet::mcp
