@@ -2,12 +2,15 @@
 
 #include "common/home_directory.h"
 #include "mcp/registration/command_target.h"
+#include "mcp/registration/home_owner.h"
 #include "mcp/registration/registration_commands.h"
 #include "mcp/registration/registration_status.h"
 #include "mcp/registration/stable_command_path.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 namespace mivet::mcp {
@@ -44,10 +47,10 @@ void printLine(std::string_view line) {
 // The report is printed only once every file has been written.
 void install(const std::vector<std::string>& arguments, std::size_t optionPosition,
              const ConfigLocations& locations) {
-  std::string command = stableSelfCommandPath(arguments, locations.home);
   std::string target = targetAfterOption(arguments, optionPosition);
   std::vector<std::string> report;
   try {
+    std::string command = stableSelfCommandPath(arguments, locations.home);
     report = installRegistrations(locations, clientsSelectedBy(target), command);
   } catch (const std::runtime_error& error) {
     exitWithFailure("Install failed: ", error);
@@ -66,6 +69,50 @@ void uninstall(const std::vector<std::string>& arguments, std::size_t optionPosi
   printLine("Removed Mivet MCP (" + target + ")");
 }
 
+// The one registration command on the line, the first of status, install,
+// uninstall, with the position of its option.
+struct Command {
+  enum class Kind { status, install, uninstall } kind;
+  std::size_t position;
+};
+
+std::optional<Command> registrationCommandIn(const std::vector<std::string>& arguments) {
+  if (auto position = firstPositionOf(arguments, "--status")) {
+    return Command{Command::Kind::status, *position};
+  }
+  if (auto position = firstPositionOf(arguments, "--install")) {
+    return Command{Command::Kind::install, *position};
+  }
+  if (auto position = firstPositionOf(arguments, "--uninstall")) {
+    return Command{Command::Kind::uninstall, *position};
+  }
+  return std::nullopt;
+}
+
+std::string_view failurePrefixOf(Command::Kind kind) {
+  switch (kind) {
+    case Command::Kind::status:
+      return "Status failed: ";
+    case Command::Kind::install:
+      return "Install failed: ";
+    case Command::Kind::uninstall:
+      break;
+  }
+  return "Uninstall failed: ";
+}
+
+// Before anything under the home is looked at. A write past the file size
+// limit then fails with EFBIG and takes the ordinary failure path, which
+// removes the temporary file, instead of killing the process mid-write.
+void prepareForCommand(Command::Kind kind, const std::string& home) {
+  try {
+    actAsOwnerOfHome(home);
+  } catch (const std::runtime_error& error) {
+    exitWithFailure(failurePrefixOf(kind), error);
+  }
+  if (kind != Command::Kind::status) std::signal(SIGXFSZ, SIG_IGN);
+}
+
 }  // namespace
 
 bool handleCLICommandIfPresent(const std::vector<std::string>& arguments) {
@@ -73,22 +120,25 @@ bool handleCLICommandIfPresent(const std::vector<std::string>& arguments) {
     printLine(usageText);
     return true;
   }
+  const std::string home = homeDirectory();
+  const auto command = registrationCommandIn(arguments);
+  if (command) prepareForCommand(command->kind, home);
   const ConfigLocations locations =
-      configLocationsFor(homeDirectory(), clientConfigDirectoriesFromEnvironment());
-  if (firstPositionOf(arguments, "--status")) {
-    printRegistrationStatus(locations.home, locations.claude, locations.codex,
-                            locations.antigravity);
-    return true;
+      configLocationsFor(home, clientConfigDirectoriesFromEnvironment());
+  if (!command) return false;
+  switch (command->kind) {
+    case Command::Kind::status:
+      printRegistrationStatus(locations.home, locations.claude, locations.codex,
+                              locations.antigravity);
+      break;
+    case Command::Kind::install:
+      install(arguments, command->position, locations);
+      break;
+    case Command::Kind::uninstall:
+      uninstall(arguments, command->position, locations);
+      break;
   }
-  if (auto position = firstPositionOf(arguments, "--install")) {
-    install(arguments, *position, locations);
-    return true;
-  }
-  if (auto position = firstPositionOf(arguments, "--uninstall")) {
-    uninstall(arguments, *position, locations);
-    return true;
-  }
-  return false;
+  return true;
 }
 
 }  // namespace mivet::mcp

@@ -17,8 +17,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
-#include <tuple>
 
 namespace mivet::mcp {
 namespace {
@@ -106,30 +106,48 @@ bool holdsTheProgram(const struct stat& there, const std::string& selfPath) {
   }
 }
 
+// Whether `path` leads to the file at `selfPath`, told by file identity.
+bool leadsTo(const std::string& path, const std::string& selfPath) {
+  struct stat there, self;
+  return ::stat(path.c_str(), &there) == 0 && ::stat(selfPath.c_str(), &self) == 0 &&
+         there.st_dev == self.st_dev && there.st_ino == self.st_ino;
+}
+
 // Points the link at `stablePath` to `selfPath` unless the path already leads
-// there. Every step that fails is skipped.
-void refreshStableLink(const std::string& stablePath, const std::string& selfPath) {
-  const std::string stableDirectory = parentDirectoryOf(stablePath);
-  std::ignore = createDirectories(stableDirectory);
+// there or holds the program. Returns 0, or the errno of the step that failed.
+int refreshStableLink(const std::string& stablePath, const std::string& selfPath) {
+  if (int error = createDirectories(parentDirectoryOf(stablePath))) return error;
   struct stat there;
   if (::lstat(stablePath.c_str(), &there) == 0) {
     if (S_ISLNK(there.st_mode)) {
       std::error_code notALink;
       auto target = std::filesystem::read_symlink(stablePath, notALink);
-      if (!notALink && target.native() == selfPath) return;
+      if (!notALink && target.native() == selfPath) return 0;
     } else if (holdsTheProgram(there, selfPath)) {
-      return;
+      return 0;
     }
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(stablePath, ignored);
-  if (::symlink(selfPath.c_str(), stablePath.c_str()) != 0) return;
-  // Under sudo the link would be root's; it belongs to the user whose
-  // directory it is in.
-  struct stat directory;
-  if (::geteuid() == 0 && ::stat(stableDirectory.c_str(), &directory) == 0) {
-    std::ignore = ::lchown(stablePath.c_str(), directory.st_uid, directory.st_gid);
+  std::error_code error;
+  std::filesystem::remove_all(stablePath, error);
+  if (error) return error.value();
+  return ::symlink(selfPath.c_str(), stablePath.c_str()) == 0 ? 0 : errno;
+}
+
+// Why the stable path does not lead to the running program, and what to do.
+std::string unusableStablePath(const std::string& stablePath, const std::string& selfPath,
+                               int error) {
+  std::string why = "the command " + stablePath +
+                    " that the assistants are to run cannot be made to lead to " + selfPath + ": ";
+  if (error != 0) {
+    return why + std::strerror(error) + "; make sure that you can write the folder " +
+           parentDirectoryOf(stablePath) + " (and that every folder above it is a folder)";
   }
+  struct stat there;
+  if (::lstat(stablePath.c_str(), &there) == 0 && !S_ISLNK(there.st_mode) &&
+      holdsTheProgram(there, selfPath)) {
+    return why + "it holds this program, which is never removed; move the program out of it";
+  }
+  return why + "something else changed it meanwhile; run the install again";
 }
 
 // The running program's path as the operating system knows it, with links
@@ -181,7 +199,11 @@ std::string stableCommandPathLinkedTo(const std::string& selfPath, const std::st
   if (!isExecutableFile(selfPath)) {
     return existsFollowingLinks(stablePath) ? stablePath : selfPath;
   }
-  refreshStableLink(stablePath, selfPath);
+  int error = refreshStableLink(stablePath, selfPath);
+  if (!leadsTo(stablePath, selfPath)) {
+    throw std::runtime_error(unusableStablePath(stablePath, selfPath, error) +
+                             "; no configuration file was changed");
+  }
   return stablePath;
 }
 

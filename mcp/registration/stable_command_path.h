@@ -29,8 +29,12 @@ std::string runningExecutablePath(const std::vector<std::string>& arguments);
 // not an executable file and nothing is at the stable command path. A link
 // that already names `selfPath` is kept. Whatever else is there is replaced,
 // unless it is the executable itself or holds it (told by file identity, not
-// by spelling): the running program is never removed. Never fails:
-// file-system failures are ignored.
+// by spelling): the running program is never removed. Throws
+// std::runtime_error naming the stable command path, the reason and what to
+// do when, for an executable `selfPath`, the stable command path does not
+// lead to it afterwards (a folder that cannot be written, a folder there
+// that holds the program): registering it would name a command that does
+// not run this program.
 std::string stableCommandPathLinkedTo(const std::string& selfPath, const std::string& home);
 
 // stableCommandPathLinkedTo for the running executable.

@@ -10,7 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -37,6 +39,23 @@ const std::string usage =
     "  mivet-mcp --status                    Print connection status JSON for Claude Code, Codex, "
     "Antigravity\n";
 
+// The user that the home belongs to when the tests run as root, as under sudo.
+constexpr uid_t userId = 4321;
+constexpr gid_t userGroup = 4322;
+
+// A copy of the program that any user may run: run as root on a user's
+// home, it goes on as that user, who may not reach the build folder.
+const std::string& programAnyoneCanRun() {
+  static TempDir folder;
+  static const std::string program = [] {
+    fs::permissions(folder.path(), fs::perms(0755));
+    std::string copy = folder.file("mivet-mcp");
+    fs::copy_file(MIVET_MCP_BINARY, copy);
+    return copy;
+  }();
+  return program;
+}
+
 struct Home {
   TempDir dir;
   std::string h = fs::canonical(dir.path());
@@ -52,11 +71,21 @@ struct Home {
     return test::runProcess(arguments, "", {.env = env, .workingDirectory = h});
   }
   // Runs a shell command line with HOME set, e.g. to start the program by its bare name.
-  ProcessResult shell(const std::string& script, const std::string& path = "") const {
+  ProcessResult shell(const std::string& script, const std::string& path = "",
+                      const std::string& program = MIVET_MCP_BINARY) const {
     std::vector<std::string> env{"HOME=" + h};
     if (!path.empty()) env.push_back("PATH=" + path);
-    return test::runProcess({"/bin/sh", "-c", script, MIVET_MCP_BINARY}, "",
+    return test::runProcess({"/bin/sh", "-c", script, program}, "",
                             {.env = env, .workingDirectory = h, .defaultSignals = true});
+  }
+  // As root, gives the home and everything in it to the user, as it is under
+  // sudo; otherwise it is already the running user's.
+  void giveToUser() const {
+    if (::geteuid() != 0) return;
+    ASSERT_EQ(::lchown(h.c_str(), userId, userGroup), 0);
+    for (const auto& entry : fs::recursive_directory_iterator(h)) {
+      ASSERT_EQ(::lchown(entry.path().c_str(), userId, userGroup), 0) << entry.path();
+    }
   }
   // Every entry under the home directory with its content or link target.
   std::map<std::string, std::string> snapshot() const {
@@ -251,16 +280,37 @@ TEST(CommandLine, FailedUninstallStopsAtTheFirstFile) {
   EXPECT_EQ(home.snapshot(), before);
 }
 
+// As root, on a user's home, the program acts as that user.
 TEST(CommandLine, ReadOnlyDirectoryFailsTheInstall) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
   Home home;
   fs::create_directories(home.h + "/.codex");
+  home.giveToUser();
   fs::permissions(home.h + "/.codex", fs::perms::owner_read | fs::perms::owner_exec);
-  ProcessResult result = home.run({"--install", "codex"});
+  ProcessResult result = home.run({"--install", "codex"}, {}, programAnyoneCanRun());
   fs::permissions(home.h + "/.codex", fs::perms::owner_all);
   EXPECT_EQ(result.exitStatus, 1);
   EXPECT_TRUE(result.err.starts_with("Install failed: cannot write " + home.codex)) << result.err;
   EXPECT_FALSE(fs::exists(home.codex));
+}
+
+// A stable command that cannot be made would be registered as a command that
+// does not exist; the install fails before any configuration file.
+TEST(CommandLine, InstallWhoseStableLinkCannotBeMadeTouchesNoConfigurationFile) {
+  Home home;
+  const std::string bin = fs::path(home.stable).parent_path();
+  fs::create_directories(bin);
+  home.giveToUser();
+  ASSERT_EQ(::chown(bin.c_str(), 0, 0), 0);
+  fs::permissions(bin, fs::perms(0555));
+  auto before = home.snapshot();
+  ProcessResult result = home.run({"--install"}, {}, programAnyoneCanRun());
+  fs::permissions(bin, fs::perms(0755));
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_TRUE(result.err.starts_with("Install failed: the command " + home.stable)) << result.err;
+  EXPECT_NE(result.err.find("Permission denied"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("write the folder " + bin), std::string::npos) << result.err;
+  EXPECT_EQ(home.snapshot(), before);
 }
 
 TEST(CommandLine, EveryAntigravityFileIsReportedInOrder) {
@@ -302,11 +352,19 @@ struct stat lstatOf(const std::string& path) {
   return info;
 }
 
-// The program placed at the stable command path and started from there
-// must survive its own install, however the home directory is spelled.
+// The program placed at the stable command path (or in a folder there) and
+// started from there must survive its own install, however the home
+// directory is spelled. A folder there cannot be the command: that install
+// fails, and registers nothing.
 TEST(CommandLine, ProgramAtTheStablePathNeverRemovesItself) {
-  enum Layout { homeWithFinalSlash, homeThroughLink, stableDirectoryLinkedToProgram };
-  for (Layout layout : {homeWithFinalSlash, homeThroughLink, stableDirectoryLinkedToProgram}) {
+  enum Layout {
+    homeWithFinalSlash,
+    homeThroughLink,
+    stableDirectoryLinkedToProgram,
+    programInAFolderAtTheStablePath
+  };
+  for (Layout layout : {homeWithFinalSlash, homeThroughLink, stableDirectoryLinkedToProgram,
+                        programInAFolderAtTheStablePath}) {
     Home home;
     std::string program = home.stable, homeValue = home.h + "/";
     if (layout == homeThroughLink) {
@@ -317,6 +375,8 @@ TEST(CommandLine, ProgramAtTheStablePathNeverRemovesItself) {
       fs::create_directories(fs::path(home.stable).parent_path().parent_path());
       fs::create_directory_symlink(home.h + "/opt", fs::path(home.stable).parent_path());
       homeValue = home.h;
+    } else if (layout == programInAFolderAtTheStablePath) {
+      program = home.stable + "/mivet-mcp";
     }
     fs::create_directories(fs::path(program).parent_path());
     fs::copy_file(MIVET_MCP_BINARY, program);
@@ -325,62 +385,176 @@ TEST(CommandLine, ProgramAtTheStablePathNeverRemovesItself) {
     ProcessResult result =
         test::runProcess({program, "--install", "claude"}, "",
                          {.env = {"HOME=" + homeValue}, .workingDirectory = "/"});
-    EXPECT_EQ(result.exitStatus, 0) << layout << " " << result.err;
     struct stat after = lstatOf(program);
     EXPECT_TRUE(S_ISREG(after.st_mode)) << layout;
     EXPECT_EQ(after.st_ino, inode) << layout;
     std::string stableAsSpelled = homeValue + "/Library/Application Support/Mivet/bin/mivet-mcp";
+    if (layout == programInAFolderAtTheStablePath) {
+      EXPECT_EQ(result.exitStatus, 1);
+      EXPECT_NE(result.err.find("holds this program"), std::string::npos) << result.err;
+      EXPECT_FALSE(fs::exists(home.claude));
+      continue;
+    }
+    EXPECT_EQ(result.exitStatus, 0) << layout << " " << result.err;
     EXPECT_EQ(readFile(homeValue + "/.claude.json"), jsonWithEntry(stableAsSpelled)) << layout;
   }
 }
 
-// Killed by the file size limit at its first byte, the install leaves its
-// temporary file behind, with the mode and owner it had before any content.
-TEST(CommandLine, TemporaryCopyOfASecretIsNeverReadableByOthers) {
+// Past the file size limit the write fails like any other: the user's file
+// stays whole, and no partial temporary copy of it is left.
+TEST(CommandLine, WriteBeyondTheFileSizeLimitFailsCleanly) {
   Home home;
-  writeFile(home.claude, "{\"oauthAccount\": \"secret\"}\n");
+  const std::string secret = "{\"oauthAccount\": \"secret\"}\n";
+  writeFile(home.claude, secret);
   ::chmod(home.claude.c_str(), 0600);
-  bool asRoot = ::geteuid() == 0;
-  if (asRoot) {
-    ASSERT_EQ(::chown(home.h.c_str(), 4321, 4321), 0);
-    ASSERT_EQ(::chown(home.claude.c_str(), 4321, 4321), 0);
+  home.giveToUser();
+  auto before = home.snapshot();
+  ProcessResult result = home.shell("ulimit -c 0; ulimit -f 0; exec \"$0\" --install claude", "",
+                                    programAnyoneCanRun());
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_TRUE(result.err.starts_with("Install failed: cannot write " + home.claude)) << result.err;
+  EXPECT_NE(result.err.find(std::strerror(EFBIG)), std::string::npos) << result.err;
+  auto after = home.snapshot();
+  std::erase_if(after,
+                [&](const auto& entry) { return entry.first.starts_with(home.h + "/Library"); });
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(lstatOf(home.claude).st_mode & 07777, 0600u);
+}
+
+struct RootsThings {
+  TempDir dir;
+  RootsThings() {
+    fs::permissions(dir.path(), fs::perms(0755));  // reachable, but not writable, by the user
+    writeFile(dir.file("settings.json"), jsonWithEntry("/x"));
+    ::chmod(dir.file("settings.json").c_str(), 0644);
+    fs::create_directories(dir.file("folder"));
   }
-  ProcessResult result =
-      home.shell("umask 022; ulimit -c 0; ulimit -f 0; exec \"$0\" --install claude");
-  EXPECT_EQ(result.termSignal, SIGXFSZ);
-  std::vector<std::string> leftovers;
-  for (const auto& entry : fs::directory_iterator(home.h)) {
-    if (entry.path().filename().native().find(".claude.json.tmp-") != std::string::npos) {
-      leftovers.push_back(entry.path());
+  // Every entry with its content, owner and mode.
+  std::map<std::string, std::string> snapshot() const {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+      struct stat info = lstatOf(entry.path());
+      entries[entry.path()] = std::to_string(info.st_uid) + ":" + std::to_string(info.st_mode) +
+                              (entry.is_regular_file() ? readFile(entry.path()) : "");
     }
+    return entries;
   }
-  ASSERT_EQ(leftovers.size(), 1u);
-  struct stat temporary = lstatOf(leftovers[0]);
-  EXPECT_EQ(temporary.st_mode & 07777, 0600u);
-  EXPECT_EQ(temporary.st_size, 0);
-  if (asRoot) {
-    EXPECT_EQ(temporary.st_uid, 4321u);
+};
+
+// sudo keeps HOME on macOS. Links the home's owner planted there to root's
+// files and folders are followed with the user's rights only, so root's
+// things stay as they are, and the command fails as it would for the user.
+TEST(CommandLine, AsRootOnAUsersHomeLinksToRootsThingsLeadNowhere) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act on another user's home";
+  struct Case {
+    std::string command, client, link, target, failure;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"--install", "claude", "/.claude.json", "settings.json", "Install failed: "},
+           {"--uninstall", "claude", "/.claude.json", "settings.json", "Uninstall failed: "},
+           {"--install", "codex", "/.codex", "folder", "Install failed: "},
+           {"--install", "antigravity", "/.gemini/config", "folder", "Install failed: "},
+       }) {
+    Home home;
+    RootsThings root;
+    fs::create_directories(fs::path(home.h + c.link).parent_path());
+    fs::create_symlink(root.dir.file(c.target), home.h + c.link);
+    home.giveToUser();
+    auto rootsBefore = root.snapshot();
+    ProcessResult result = home.run({c.command, c.client}, {}, programAnyoneCanRun());
+    EXPECT_EQ(result.exitStatus, 1) << c.command << " " << c.client;
+    EXPECT_TRUE(result.err.starts_with(c.failure)) << result.err;
+    EXPECT_NE(result.err.find(std::strerror(EACCES)), std::string::npos) << result.err;
+    EXPECT_EQ(root.snapshot(), rootsBefore) << c.command << " " << c.client;
+    for (const auto& [path, content] : home.snapshot()) {
+      EXPECT_EQ(path.find(".tmp-"), std::string::npos) << path;
+      EXPECT_FALSE(path.ends_with(".lock")) << path;
+    }
   }
 }
 
-// Under sudo, whatever the install writes or makes stays the user's.
-TEST(CommandLine, InstallAsRootKeepsTheUsersOwnership) {
+// What root may read but the user may not counts as not registered.
+TEST(CommandLine, AsRootOnAUsersHomeStatusReadsWhatTheUserCould) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act on another user's home";
+  for (bool usersHome : {false, true}) {
+    Home home;
+    TempDir root;
+    fs::permissions(root.path(), fs::perms(0755));
+    writeFile(root.file("claude.json"), jsonWithEntry("/x"));
+    writeFile(root.file("codex/config.toml"), codexWithEntry("/x"));
+    ::chmod(root.file("claude.json").c_str(), 0600);
+    fs::permissions(root.file("codex"), fs::perms(0700));
+    fs::create_symlink(root.file("claude.json"), home.claude);
+    fs::create_symlink(root.file("codex"), home.h + "/.codex");
+    if (usersHome) home.giveToUser();
+    ProcessResult status = home.run({"--status"}, {}, programAnyoneCanRun());
+    EXPECT_EQ(status.exitStatus, 0);
+    auto document = parseJsonDocument(status.out);
+    ASSERT_TRUE(document) << status.out;
+    for (const char* client : {"claude", "codex"}) {
+      EXPECT_EQ(objectMember(document->root, client)->at_key("connected").get_bool().value(),
+                !usersHome)
+          << client;
+    }
+  }
+}
+
+// Whatever the install makes in a user's home is the user's, as if the user
+// had run it; a file of a third user, which the user may not write, is left
+// as it is and fails the install.
+TEST(CommandLine, AsRootOnAUsersHomeEverythingMadeIsTheUsers) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
   Home home;
   writeFile(home.claude, "{}");
   ::chmod(home.claude.c_str(), 0600);
-  for (const std::string& path : {home.h, home.claude}) {
-    ASSERT_EQ(::chown(path.c_str(), 4321, 4322), 0);
-  }
-  ProcessResult result = home.run({"--install"});
+  home.giveToUser();
+  ProcessResult result = home.run({"--install"}, {}, programAnyoneCanRun());
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   ASSERT_TRUE(fs::is_symlink(home.stable));
   for (const auto& [path, content] : home.snapshot()) {
     struct stat info = lstatOf(path);
-    EXPECT_EQ(info.st_uid, 4321u) << path;
-    EXPECT_EQ(info.st_gid, 4322u) << path;
+    EXPECT_EQ(info.st_uid, userId) << path;
+    EXPECT_EQ(info.st_gid, userGroup) << path;
   }
   EXPECT_EQ(lstatOf(home.claude).st_mode & 07777, 0600u);
+
+  writeFile(home.codex, "[other]\n");
+  ::chmod(home.codex.c_str(), 0644);
+  ASSERT_EQ(::chown(home.codex.c_str(), 4323, 4324), 0);
+  result = home.run({"--install", "codex"}, {}, programAnyoneCanRun());
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_TRUE(result.err.starts_with("Install failed: cannot write " + home.codex)) << result.err;
+  EXPECT_EQ(readFile(home.codex), "[other]\n");
+  EXPECT_EQ(lstatOf(home.codex).st_uid, 4323u);
+  EXPECT_EQ(lstatOf(home.codex).st_gid, 4324u);
+}
+
+// When root cannot become the home's owner, it does not go on as root.
+TEST(CommandLine, AsRootACommandThatCannotActAsTheHomesOwnerStops) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act on another user's home";
+#ifndef __linux__
+  GTEST_SKIP() << "needs a Linux user namespace in which the user cannot be taken on";
+#else
+  Home home;
+  home.giveToUser();
+  // In a user namespace that maps root alone, the home's owner shows as the
+  // overflow uid, and the supplementary groups cannot be set.
+  const std::string unshare = "/usr/bin/unshare";
+  if (!fs::exists(unshare) ||
+      test::runProcess({unshare, "-U", "-r", "/bin/true"}, "").exitStatus != 0) {
+    GTEST_SKIP() << "no user namespaces here (unshare -U -r)";
+  }
+  for (const char* command : {"--install", "--status"}) {
+    ProcessResult result =
+        test::runProcess({unshare, "-U", "-r", programAnyoneCanRun(), command}, "",
+                         {.env = {"HOME=" + home.h}, .workingDirectory = home.h});
+    EXPECT_EQ(result.exitStatus, 1) << command;
+    EXPECT_EQ(result.out, "") << command;
+    EXPECT_NE(result.err.find("the home directory " + home.h), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("(uid 65534)"), std::string::npos) << result.err;
+  }
+  EXPECT_TRUE(home.snapshot().empty());
+#endif
 }
 
 // A FIFO or a device where a configuration file belongs is neither read
@@ -469,9 +643,13 @@ TEST(CommandLine, ClientFoldersFromTheEnvironmentAreUsedThroughout) {
     EXPECT_EQ(home.run({"--uninstall"}, env).exitStatus, 0);
     EXPECT_EQ(readFile(codexHome + "/config.toml"), "");
   }
-  Home home;  // set but empty: the home directory's files, as without them
+  // Set but empty: the home directory's files, as without them; the older
+  // file name counts only in CLAUDE_CONFIG_DIR.
+  Home home;
+  writeFile(home.h + "/.config.json", "{}");
   EXPECT_EQ(home.run({"--install"}, {"CODEX_HOME=", "CLAUDE_CONFIG_DIR="}).exitStatus, 0);
   EXPECT_EQ(readFile(home.claude), jsonWithEntry(home.stable));
+  EXPECT_EQ(readFile(home.h + "/.config.json"), "{}");
   EXPECT_EQ(readFile(home.codex), codexWithEntry(home.stable));
 }
 

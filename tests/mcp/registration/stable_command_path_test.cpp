@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 namespace mivet::mcp {
 namespace {
@@ -118,12 +119,34 @@ TEST(StableSelfCommandPath, NonExecutableSelfChangesNothing) {
   EXPECT_EQ(test::readFile(home.stable), "something");
 }
 
-TEST(StableSelfCommandPath, UnwritableStableDirectoryStillGivesTheStablePath) {
-  StableHome home;
-  makeExecutable(home.root + "/v1/mivet-mcp");
-  writeFile(home.root + "/Library", "a file where a directory belongs");
-  EXPECT_EQ(home.install(home.root + "/v1/mivet-mcp"), home.stable);
-  EXPECT_FALSE(fs::exists(home.stable));
+// Registering a path that does not run this program would name a command
+// that fails in the assistant without a word; the install fails instead,
+// naming the path and what to fix, and the program is never removed.
+TEST(StableSelfCommandPath, PathThatCannotBeMadeToLeadToTheProgramFails) {
+  struct Case {
+    const char* what;
+    std::string expected;  // in the description
+  };
+  for (const Case& c : {Case{"a file where a folder belongs", "Not a directory"},
+                        Case{"a folder there that holds the program", "holds this program"}}) {
+    StableHome home;
+    std::string program = home.root + "/v1/mivet-mcp";
+    if (c.expected == "Not a directory") {
+      writeFile(home.root + "/Library", "a file");
+    } else {
+      program = home.stable + "/mivet-mcp";
+    }
+    makeExecutable(program);
+    std::string error;
+    try {
+      home.install(program);
+    } catch (const std::runtime_error& thrown) {
+      error = thrown.what();
+    }
+    EXPECT_NE(error.find(home.stable), std::string::npos) << c.what << ": " << error;
+    EXPECT_NE(error.find(c.expected), std::string::npos) << c.what << ": " << error;
+    EXPECT_TRUE(fs::is_regular_file(program)) << c.what;
+  }
 }
 
 }  // namespace
