@@ -3,6 +3,7 @@
 #include "app_sim/object_list_file.h"
 #include "app_sim/task_json.h"
 #include "common/atomic_file.h"
+#include "common/file_io.h"
 #include "common/json_writer.h"
 
 #include <filesystem>
@@ -12,8 +13,7 @@
 namespace mivet::sim {
 
 TaskStore loadTasks(const std::string& path, Instant now) {
-  std::error_code error;
-  if (!std::filesystem::exists(path, error)) return TaskStore{};
+  if (!existsFollowingLinks(path)) return TaskStore{};
   std::vector<Task> tasks;
   forEachListedObject(path, {"state file", "tasks", "a task"}, [&](simdjson::dom::object object) {
     tasks.push_back(readTask(object, now));
