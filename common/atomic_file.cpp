@@ -146,10 +146,12 @@ ReplaceTarget replaceTargetOf(const std::string& path) {
   return target;
 }
 
-bool replace(const std::string& path, std::string_view content, const FileVersion* expected,
-             const TemporaryFileObserver& observer) {
+}  // namespace
+
+PreparedReplacement::PreparedReplacement(const std::string& path, std::string_view content,
+                                         const TemporaryFileObserver& observer)
+    : reportedPath_(path) {
   const ReplaceTarget target = replaceTargetOf(path);
-  const std::string directory = parentDirectoryOf(target.path);
   mode_t mode = target.exists ? (target.info.st_mode & 0777) : 0666;
   TemporaryFile temporary = createTemporaryNextTo(target.path, mode, path);
   if (observer) observer(temporary.path);
@@ -157,24 +159,30 @@ bool replace(const std::string& path, std::string_view content, const FileVersio
   writeAll(temporary.fd.get(), content, path);
   flushToDisk(temporary.fd.get(), path);
   if (::close(temporary.fd.release()) != 0) fail(path, "closing the temporary file failed", errno);
-  if (expected != nullptr && currentFileVersion(target.path) != *expected) return false;
-  if (::rename(temporary.path.c_str(), target.path.c_str()) != 0) {
-    fail(path, "cannot move the temporary file into place", errno);
+  targetPath_ = target.path;
+  temporaryPath_ = std::exchange(temporary.path, {});
+}
+
+PreparedReplacement::~PreparedReplacement() {
+  if (!temporaryPath_.empty()) std::ignore = ::unlink(temporaryPath_.c_str());
+}
+
+void PreparedReplacement::commit() {
+  if (::rename(temporaryPath_.c_str(), targetPath_.c_str()) != 0) {
+    fail(reportedPath_, "cannot move the temporary file into place", errno);
   }
-  temporary.keep = true;
-  flushDirectory(directory);
+  temporaryPath_.clear();
+  flushDirectory(parentDirectoryOf(targetPath_));
+}
+
+bool PreparedReplacement::commitIfUnchanged(const FileVersion& expected) {
+  if (currentFileVersion(targetPath_) != expected) return false;
+  commit();
   return true;
 }
 
-}  // namespace
-
 void replaceFileAtomically(const std::string& path, std::string_view content) {
-  replace(path, content, nullptr, nullptr);
-}
-
-bool replaceFileIfUnchanged(const std::string& path, std::string_view content,
-                            const FileVersion& expected, const TemporaryFileObserver& observer) {
-  return replace(path, content, &expected, observer);
+  PreparedReplacement(path, content).commit();
 }
 
 }  // namespace mivet

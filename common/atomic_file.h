@@ -25,14 +25,35 @@ void replaceFileAtomically(const std::string& path, std::string_view content);
 // look at the file at that moment.
 using TemporaryFileObserver = std::function<void(const std::string& temporaryPath)>;
 
-// replaceFileAtomically, but only while the final target is still the
-// version `expected` (one whose `exists` is false: still absent), checked
-// again just before the rename. Returns false, with nothing changed and the
-// temporary file removed, when another program has replaced, written or
-// created it since; a writer that takes no lock can then only slip in between
-// that check and the rename. Throws as replaceFileAtomically does.
-bool replaceFileIfUnchanged(const std::string& path, std::string_view content,
-                            const FileVersion& expected,
-                            const TemporaryFileObserver& observer = nullptr);
+// The first half of replaceFileAtomically: the new content written and
+// flushed to disk in a temporary file beside the final target, with the
+// same rules for what may be replaced, the mode and the links. Nothing at
+// `path` changes until a commit; an uncommitted temporary file is removed
+// when this goes out of scope. The constructor throws std::runtime_error
+// naming the file.
+class PreparedReplacement {
+ public:
+  PreparedReplacement(const std::string& path, std::string_view content,
+                      const TemporaryFileObserver& observer = nullptr);
+  ~PreparedReplacement();
+  PreparedReplacement(const PreparedReplacement&) = delete;
+  PreparedReplacement& operator=(const PreparedReplacement&) = delete;
+
+  // Renames the temporary file over the final target. Throws
+  // std::runtime_error naming the file when that fails.
+  void commit();
+
+  // Commits only while the final target is still the version `expected`
+  // (one whose `exists` is false: still absent), checked just before the
+  // rename. Returns false, changing nothing, when another program has
+  // replaced, written or created it since: a writer that takes no lock can
+  // then only slip in between that check and the rename.
+  bool commitIfUnchanged(const FileVersion& expected);
+
+ private:
+  std::string reportedPath_;
+  std::string targetPath_;
+  std::string temporaryPath_;  // empty once committed
+};
 
 }  // namespace mivet

@@ -35,13 +35,14 @@ ConfigFileRead readConfigFile(const std::string& path) {
 
 void editConfigFile(const std::string& path, const ConfigEdit& edit,
                     const SharedFileOptions& options) {
-  std::optional<DirectoryLock> lock;
-  if (options.lock) lock.emplace(path + ".lock", *options.lock);
   for (int attempt = 0; attempt < options.attempts; ++attempt) {
-    if (lock) lock->refresh();
     ConfigFileRead file = readConfigFile(path);
     std::optional<std::string> content = edit(file);
-    if (!content || replaceFileIfUnchanged(path, *content, file.version)) return;
+    if (!content) return;
+    PreparedReplacement replacement(path, *content);
+    std::optional<DirectoryLock> lock;
+    if (options.lock) lock.emplace(path + ".lock", *options.lock);
+    if (replacement.commitIfUnchanged(file.version)) return;
   }
   throw std::runtime_error(path + " kept changing while it was being edited (another program " +
                            "is writing it); it was left as the other program wrote it; try again");

@@ -32,8 +32,8 @@ using ConfigEdit = std::function<std::optional<std::string>(const ConfigFileRead
 
 // How editConfigFile shares the file with the other programs that write it.
 struct SharedFileOptions {
-  // Taken as the directory `<path>.lock` around the whole edit, the
-  // convention Claude Code follows for its own file; nullopt: no lock.
+  // The directory `<path>.lock`, the lock Claude Code takes around its own
+  // edits of its file; nullopt: no lock.
   std::optional<LockTiming> lock{};
   // How often the edit is redone when another program changes the file
   // between the read and the replace, before giving up.
@@ -43,10 +43,13 @@ struct SharedFileOptions {
 // Reads the file at `path`, hands it to `edit` and replaces it with what the
 // edit makes, only while it is still the file that was read; when another
 // program replaced or changed it in between, reads it again and redoes the
-// edit, so that nothing the other program wrote is lost. Throws the edit's or
-// the replacement's std::runtime_error, and one that names the file when it
-// kept changing for every attempt or the lock could not be taken; the file
-// is then unchanged.
+// edit, so that nothing the other program wrote is lost. The lock, when
+// asked for, is held from that last check to the rename: the new content is
+// written and flushed before it is taken, so that it is held for as short a
+// time as possible (a writer that finds it taken may give up waiting and
+// write without it). Throws the edit's or the replacement's
+// std::runtime_error, and one that names the file when it kept changing for
+// every attempt or the lock could not be taken; the file is then unchanged.
 void editConfigFile(const std::string& path, const ConfigEdit& edit,
                     const SharedFileOptions& options = {});
 

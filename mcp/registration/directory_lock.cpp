@@ -1,6 +1,5 @@
 #include "mcp/registration/directory_lock.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,10 +72,6 @@ DirectoryLock::DirectoryLock(std::string path, const LockTiming& timing) : path_
 
 DirectoryLock::~DirectoryLock() {
   if (held_) std::ignore = ::rmdir(path_.c_str());
-}
-
-void DirectoryLock::refresh() const {
-  if (held_) std::ignore = ::utimensat(AT_FDCWD, path_.c_str(), nullptr, 0);
 }
 
 }  // namespace mivet::mcp

@@ -34,10 +34,6 @@ class DirectoryLock {
   DirectoryLock(const DirectoryLock&) = delete;
   DirectoryLock& operator=(const DirectoryLock&) = delete;
 
-  // Marks the lock as alive, so that nobody takes it over as stale while a
-  // long edit goes on.
-  void refresh() const;
-
  private:
   std::string path_;
   bool held_ = false;

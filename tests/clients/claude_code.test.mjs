@@ -79,6 +79,31 @@ test('Claude Code connects to the registered mivet-mcp, and each side keeps the 
     assert.match(notes.stdout, /NOTES_DIR=\/srv\/notes/, told(notes));
   });
 
+  await t.test('servers Claude Code adds while --install and --uninstall run in a loop all stay', async () => {
+    const raceHome = makeHome('mivet-claude-race-');
+    const raceRun = claudeIn(raceHome);
+    let adding = true;
+    let runs = 0;
+    const loop = (async () => {
+      for (; adding; runs += 1) {
+        await mivet(raceHome, {}, runs % 2 === 0 ? '--install' : '--uninstall', 'claude');
+      }
+    })();
+    const added = [];
+    for (let i = 0; i < 8; i += 1) {
+      added.push(`srv${i}`);
+      assertSucceeded(await raceRun('mcp', 'add', '-s', 'user', `srv${i}`, '--', '/bin/true'));
+    }
+    adding = false;
+    await loop;
+    assert.ok(runs > added.length, `only ${runs} runs of mivet-mcp beside ${added.length} additions`);
+    await mivet(raceHome, {}, '--install', 'claude');
+    const servers = readJson(path.join(raceHome, '.claude.json')).mcpServers;
+    assert.deepEqual(Object.keys(servers).filter((name) => name !== 'mivet').sort(), added);
+    assert.equal(servers.mivet.command, stableCommand(raceHome));
+    assert.ok(!fs.existsSync(path.join(raceHome, '.claude.json.lock')), 'the lock was left behind');
+  });
+
   await t.test('CLAUDE_CONFIG_DIR: Claude Code sees the server registered there', async () => {
     const configDir = path.join(home, 'claude-config');
     fs.mkdirSync(configDir);

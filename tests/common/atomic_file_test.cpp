@@ -65,14 +65,12 @@ TEST(AtomicFile, ReplacingKeepsTheExactModeAndNeverWidensIt) {
     ::chmod(path.c_str(), mode);
     mode_t atCreation = 0;
     off_t sizeAtCreation = -1;
-    bool replaced = replaceFileIfUnchanged(path, "", currentFileVersion(path),
-                                           [&](const std::string& temporary) {
-                                             struct stat info {};
-                                             ::lstat(temporary.c_str(), &info);
-                                             atCreation = info.st_mode & 07777;
-                                             sizeAtCreation = info.st_size;
-                                           });
-    EXPECT_TRUE(replaced);
+    PreparedReplacement(path, "", [&](const std::string& temporary) {
+      struct stat info {};
+      ::lstat(temporary.c_str(), &info);
+      atCreation = info.st_mode & 07777;
+      sizeAtCreation = info.st_size;
+    }).commit();
     EXPECT_EQ(atCreation & ~mode, 0u) << std::oct << mode << " created " << atCreation;
     EXPECT_EQ(sizeAtCreation, 0);
     EXPECT_EQ(permissionBits(path), mode) << std::oct << mode;
@@ -109,20 +107,24 @@ TEST(AtomicFile, SymbolicLinkChainStaysAndFinalTargetIsReplaced) {
 
 // Another program's write between the read and the rename wins: nothing of
 // ours is put in its place, and no temporary file stays.
-TEST(AtomicFile, ReplaceIfUnchangedLeavesAFileChangedMeanwhile) {
+TEST(AtomicFile, CommitIfUnchangedLeavesAFileChangedMeanwhile) {
   TempDir dir;
   const std::string path = dir.file("config.json");
   writeFile(path, "read");
-  FileVersion read = currentFileVersion(path);
-  bool replaced = replaceFileIfUnchanged(path, "ours", read, [&](const std::string&) {
+  const FileVersion read = currentFileVersion(path);
+  {
+    PreparedReplacement ours(path, "ours");
     writeFile(path + ".theirs", "theirs");
     fs::rename(path + ".theirs", path);
-  });
-  EXPECT_FALSE(replaced);
+    EXPECT_FALSE(ours.commitIfUnchanged(read));
+  }
   EXPECT_EQ(readFile(path), "theirs");
   EXPECT_EQ(entryCount(dir.path()), 1u);
-  EXPECT_FALSE(replaceFileIfUnchanged(dir.file("new.json"), "ours", read));
-  EXPECT_FALSE(fs::exists(dir.file("new.json")));
+  {
+    PreparedReplacement ours(dir.file("new.json"), "ours");
+    EXPECT_TRUE(ours.commitIfUnchanged(FileVersion{}));  // still absent
+  }
+  EXPECT_EQ(readFile(dir.file("new.json")), "ours");
 }
 
 TEST(AtomicFile, DanglingLinkCreatesItsTarget) {
