@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <functional>
 #include <thread>
 
 namespace mivet {
@@ -29,7 +28,7 @@ bool readyNow(int fd, short events) {
 struct Pipe {
   UniqueFd readEnd, writeEnd;
   Pipe() {
-    int fds[2];
+    int fds[2] = {-1, -1};
     EXPECT_EQ(::pipe(fds), 0);
     readEnd.reset(fds[0]);
     writeEnd.reset(fds[1]);
@@ -53,30 +52,22 @@ void drain(int fd) {
 // Where poll cannot watch a descriptor, the wait must still last until it is
 // ready: returning at once would make the caller's read or write loop spin.
 TEST(WaitUntilReady, WaitsWithSelectWherePollAnswersInvalid) {
-  struct Row {
-    const char* name;
-    short events;
-    bool onWriteEnd;
-    std::function<void(Pipe&)> before, later;
-  };
-  const Row rows[] = {
-      {"data arrives", POLLIN, false, [](Pipe&) {},
-       [](Pipe& pipe) { ASSERT_EQ(::write(pipe.writeEnd.get(), "x", 1), 1); }},
-      {"room appears", POLLOUT, true, [](Pipe& pipe) { fill(pipe.writeEnd.get()); },
-       [](Pipe& pipe) { drain(pipe.readEnd.get()); }},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
+  for (short events : {POLLIN, POLLOUT}) {
+    SCOPED_TRACE(events == POLLIN ? "until data arrives" : "until room appears");
     Pipe pipe;
-    row.before(pipe);
-    int fd = row.onWriteEnd ? pipe.writeEnd.get() : pipe.readEnd.get();
-    ASSERT_FALSE(readyNow(fd, row.events));
+    if (events == POLLOUT) fill(pipe.writeEnd.get());
+    int fd = events == POLLIN ? pipe.readEnd.get() : pipe.writeEnd.get();
+    ASSERT_FALSE(readyNow(fd, events));
     std::thread other([&] {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      row.later(pipe);
+      if (events == POLLIN) {
+        EXPECT_EQ(::write(pipe.writeEnd.get(), "x", 1), 1);
+      } else {
+        drain(pipe.readEnd.get());
+      }
     });
-    EXPECT_TRUE(waitUntilReady(fd, row.events, pollAnsweringInvalid));
-    EXPECT_TRUE(readyNow(fd, row.events));
+    EXPECT_TRUE(waitUntilReady(fd, events, pollAnsweringInvalid));
+    EXPECT_TRUE(readyNow(fd, events));
     other.join();
   }
 }
