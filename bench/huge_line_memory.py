@@ -5,7 +5,8 @@ For each line shape and size: start mivet-mcp, send the huge line (a ping
 whose params hold the bulk) and then a plain ping, wait for both answers, and
 read the process's peak and current resident memory from /proc (Linux only).
 Prints the peak as a multiple of the line size and the resident size left
-afterwards next to the idle size of a server that only answered a ping.
+afterwards next to the idle size of a server that only answered a ping; then
+the same for several huge lines one after another.
 
 Usage: bench/huge_line_memory.py PATH/TO/mivet-mcp
 """
@@ -64,6 +65,13 @@ def main():
         peak, after = measure(binary, request)
         mib = len(request) / (1 << 20)
         print(f"{shape + ' ' + str(megabytes) + ' MB':>22} {peak:9.1f} {peak / mib:9.2f} {after:9.1f}")
+    # After the first large block it frees, glibc takes the next ones of up to
+    # 32 MiB from its heap, which it keeps unless the server trims it.
+    for sizes in ((2, 4, 8, 16), (30, 30)):
+        request = b"".join(line("dense", megabytes) for megabytes in sizes)
+        peak, after = measure(binary, request)
+        name = "dense " + "+".join(map(str, sizes)) + " MB"
+        print(f"{name:>22} {peak:9.1f} {'':>9} {after:9.1f}")
 
 
 if __name__ == "__main__":

@@ -1,21 +1,12 @@
 #include "waiting_io.h"
 
+#include "descriptor_wait.h"
+
 #include <errno.h>
-#include <poll.h>
 #include <unistd.h>
 
 namespace mivet {
 namespace {
-
-// Waits until `fd` is ready for `events`; false when polling itself fails.
-bool waitFor(int fd, short events) {
-  pollfd entry{fd, events, 0};
-  for (;;) {
-    int ready = ::poll(&entry, 1, -1);
-    if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) return false;
-  }
-}
 
 bool mustWait(int error) {
   return error == EAGAIN || error == EWOULDBLOCK;
@@ -28,7 +19,7 @@ ssize_t readWaiting(int fd, void* buffer, std::size_t size) {
     ssize_t got = ::read(fd, buffer, size);
     if (got >= 0) return got;
     if (errno == EINTR) continue;
-    if (!mustWait(errno) || !waitFor(fd, POLLIN)) return got;
+    if (!mustWait(errno) || !waitUntilReady(fd, POLLIN)) return got;
   }
 }
 
@@ -37,7 +28,7 @@ ssize_t writeWaiting(int fd, const void* bytes, std::size_t size) {
     ssize_t written = ::write(fd, bytes, size);
     if (written >= 0) return written;
     if (errno == EINTR) continue;
-    if (!mustWait(errno) || !waitFor(fd, POLLOUT)) return written;
+    if (!mustWait(errno) || !waitUntilReady(fd, POLLOUT)) return written;
   }
 }
 

@@ -20,6 +20,15 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+bool tempFolderTellsCaseApart() {
+  static const bool apart = [] {
+    TempDir dir;
+    writeFile(dir.file("a"), "");
+    return !std::filesystem::exists(dir.file("A"));
+  }();
+  return apart;
+}
+
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream content;

@@ -20,6 +20,11 @@ class TempDir {
   std::string path_;
 };
 
+// Whether names in the temporary folder differ by letter case alone ("A" and
+// "a" two entries), as on Linux; macOS's default disk takes them as one.
+// Probed once.
+bool tempFolderTellsCaseApart();
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 

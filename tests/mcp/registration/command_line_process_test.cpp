@@ -318,7 +318,7 @@ TEST(CommandLine, EveryAntigravityFileIsReportedInOrder) {
   std::string providers = home.h + "/.t3/userdata/providers/antigravity";
   fs::create_directories(home.h + "/.gemini/antigravity");
   fs::create_directories(providers + "/b/config");
-  fs::create_directories(providers + "/B/config");
+  fs::create_directories(providers + "/C/config");  // before "b" by code point
   ProcessResult result = home.run({"--install", "antigravity"});
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_EQ(result.out, "Installed Mivet MCP -> Antigravity (" + home.gemini +
@@ -326,7 +326,7 @@ TEST(CommandLine, EveryAntigravityFileIsReportedInOrder) {
                             "/.gemini/antigravity/mcp_config.json)\n"
                             "Installed Mivet MCP -> Antigravity (" +
                             providers +
-                            "/B/config/mcp_config.json)\n"
+                            "/C/config/mcp_config.json)\n"
                             "Installed Mivet MCP -> Antigravity (" +
                             providers + "/b/config/mcp_config.json)\n");
   EXPECT_EQ(readFile(providers + "/b/config/mcp_config.json"), jsonWithEntry(home.stable));

@@ -244,8 +244,9 @@ TEST(AntigravityConfigPaths, FixedPathFirstThenAntigravityDirThenProvidersByCode
 
   const std::string providers = h + "/.t3/userdata/providers/antigravity";
   fs::create_directories(h + "/.gemini/antigravity");
-  // "e\u0301z" (with a combining accent) sorts as "\u00e9z" does, after "\u00e9".
-  for (std::string name : {"b", "A", "a", ".hidden", "é", "e\u0301z"}) {
+  // "e\u0301z" (with a combining accent) sorts as "\u00e9z" does, after "\u00e9";
+  // "C" before "a" and "b": by code point, not by letter regardless of case.
+  for (std::string name : {"b", "C", "a", ".hidden", "é", "e\u0301z"}) {
     fs::create_directories(providers + "/" + name + "/config");
   }
   writeFile(providers + "/plain-file", "x");               // an entry that is a file
@@ -259,13 +260,26 @@ TEST(AntigravityConfigPaths, FixedPathFirstThenAntigravityDirThenProvidersByCode
                                            h + "/.gemini/config/mcp_config.json",
                                            h + "/.gemini/antigravity/mcp_config.json",
                                            providers + "/.hidden/config/mcp_config.json",
-                                           providers + "/A/config/mcp_config.json",
+                                           providers + "/C/config/mcp_config.json",
                                            providers + "/a/config/mcp_config.json",
                                            providers + "/b/config/mcp_config.json",
                                            providers + "/linked/config/mcp_config.json",
                                            providers + "/é/config/mcp_config.json",
                                            providers + "/e\u0301z/config/mcp_config.json",
                                        }));
+}
+
+TEST(AntigravityConfigPaths, NamesDifferingOnlyInCaseSortUpperCaseFirst) {
+  if (!test::tempFolderTellsCaseApart()) {
+    GTEST_SKIP() << "the temporary folder takes \"A\" and \"a\" for one name";
+  }
+  TempDir home;
+  const std::string providers = home.path() + "/.t3/userdata/providers/antigravity";
+  for (std::string name : {"a", "A"}) fs::create_directories(providers + "/" + name + "/config");
+  auto paths = antigravityConfigPaths(home.path());
+  ASSERT_EQ(paths.size(), 3u);
+  EXPECT_EQ(paths[1], providers + "/A/config/mcp_config.json");
+  EXPECT_EQ(paths[2], providers + "/a/config/mcp_config.json");
 }
 
 TEST(AntigravityConfigPaths, AntigravityFileCountsButDanglingLinkDoesNot) {
