@@ -67,7 +67,7 @@ TEST(StripCodexMivetSection, HeaderSpellingsThatOpenABlockAndThoseThatStay) {
 
 // A "\r" before "\n" belongs to the line end: it stays with its line, and a
 // line holding nothing else is blank.
-TEST(StripCodexMivetSection, TrailingBlankLinesGoAndCrLfEndsStay) {
+TEST(StripCodexMivetSection, TrailingBlankLinesGoCrLfEndsAndAByteOrderMarkStay) {
   EXPECT_EQ(stripCodexMivetSection("a = 1\n\n \t\n\n"), "a = 1");
   EXPECT_EQ(stripCodexMivetSection("a = 1\r\nb = 2\r\n"), "a = 1\r\nb = 2\r");
   EXPECT_EQ(stripCodexMivetSection("a = 1\r\n\r\n"), "a = 1\r");
