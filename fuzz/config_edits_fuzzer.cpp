@@ -1,10 +1,12 @@
 // Edits assistant configuration files whose content comes from the fuzz
-// input. An edit either succeeds with the registration in place, or throws
-// and leaves the file byte for byte as it was.
+// input. An edit either succeeds, with the registration in place after an
+// install and gone after an uninstall, or throws and leaves the file byte
+// for byte as it was.
 #include "common/file_io.h"
 #include "mcp/registration/codex_config.h"
 #include "mcp/registration/codex_section.h"
 #include "mcp/registration/json_config.h"
+#include "mcp/registration/toml_check.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <stdlib.h>
@@ -63,7 +65,10 @@ void fuzzToml(const std::string& path, const std::string& command, const std::st
       !mivet::mcp::containsCodexMivetHeader(*mivet::readWholeFile(path))) {
     std::abort();
   }
-  editKeepsFileOnFailure(path, [&] { mivet::mcp::removeCodexMCP(path); });
+  if (editKeepsFileOnFailure(path, [&] { mivet::mcp::removeCodexMCP(path); }) &&
+      mivet::mcp::codexServerDefined(*mivet::readWholeFile(path)) == true) {
+    std::abort();
+  }
 }
 
 }  // namespace

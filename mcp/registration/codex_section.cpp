@@ -1,13 +1,14 @@
 #include "mcp/registration/codex_section.h"
 
 #include "common/unicode_text.h"
+#include "mcp/registration/toml_header.h"
 
 #include <vector>
 
 namespace mivet::mcp {
 namespace {
 
-constexpr std::string_view subTablePrefix = "[mcp_servers.mivet.";
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 std::vector<std::string_view> splitAtLineFeeds(std::string_view text) {
   std::vector<std::string_view> lines;
@@ -19,31 +20,47 @@ std::vector<std::string_view> splitAtLineFeeds(std::string_view text) {
   return lines;
 }
 
-bool isHeader(std::string_view line) {
-  return trimHorizontalWhitespace(line) == codexMivetHeader;
+// A line's text: without the carriage return of a CR LF line end, trimmed.
+std::string_view lineText(std::string_view line) {
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return trimHorizontalWhitespace(line);
 }
 
-// Whether `line` belongs to a block that the header opened: anything up to the
-// next table of another name. The server's own sub-tables go with it.
-bool staysInBlock(std::string_view line) {
-  std::string_view trimmed = trimHorizontalWhitespace(line);
-  return trimmed == codexMivetHeader || !trimmed.starts_with('[') ||
-         trimmed.starts_with(subTablePrefix);
+// A header of the server's table, of one of its sub-tables or of an array
+// of tables below it, in any spelling that names the key plainly.
+bool isServerHeader(std::string_view line) {
+  auto key = tableHeaderKey(lineText(line));
+  return key && key->size() >= 2 && (*key)[0] == "mcp_servers" && (*key)[1] == "mivet";
 }
 
+bool opensTable(std::string_view line) {
+  return lineText(line).starts_with('[');
+}
+
+// The lines outside every block that a server header opens; a block runs
+// up to the next line that opens a table of another name.
 std::vector<std::string_view> linesOutsideBlocks(const std::vector<std::string_view>& lines) {
   std::vector<std::string_view> kept;
   for (std::size_t at = 0; at < lines.size();) {
-    if (!isHeader(lines[at])) {
+    if (!isServerHeader(lines[at])) {
       kept.push_back(lines[at++]);
       continue;
     }
-    for (++at; at < lines.size() && staysInBlock(lines[at]); ++at) {
+    for (++at; at < lines.size() && !opensTable(lines[at]); ++at) {
     }
-    // The line that opens the next table is kept without being examined again.
-    if (at < lines.size()) kept.push_back(lines[at++]);
   }
   return kept;
+}
+
+std::string strippedWithoutByteOrderMark(std::string_view text) {
+  std::vector<std::string_view> kept = linesOutsideBlocks(splitAtLineFeeds(text));
+  while (!kept.empty() && lineText(kept.back()).empty()) kept.pop_back();
+  std::string joined;
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (i > 0) joined += '\n';
+    joined += kept[i];
+  }
+  return joined;
 }
 
 // A TOML basic string's content: backslashes and quotes escaped first, as
@@ -91,14 +108,9 @@ std::string escapedForTomlBasicString(std::string_view text) {
 }  // namespace
 
 std::string stripCodexMivetSection(std::string_view text) {
-  std::vector<std::string_view> kept = linesOutsideBlocks(splitAtLineFeeds(text));
-  while (!kept.empty() && trimHorizontalWhitespace(kept.back()).empty()) kept.pop_back();
-  std::string joined;
-  for (std::size_t i = 0; i < kept.size(); ++i) {
-    if (i > 0) joined += '\n';
-    joined += kept[i];
-  }
-  return joined;
+  if (!text.starts_with(byteOrderMark)) return strippedWithoutByteOrderMark(text);
+  std::string rest = strippedWithoutByteOrderMark(text.substr(byteOrderMark.size()));
+  return rest.empty() ? rest : std::string(byteOrderMark) + rest;
 }
 
 std::string codexMivetSection(std::string_view command) {
@@ -111,7 +123,7 @@ std::string codexMivetSection(std::string_view command) {
 
 bool containsCodexMivetHeader(std::string_view text) {
   for (std::string_view line : splitAtNewlines(text)) {
-    if (isHeader(line)) return true;
+    if (trimHorizontalWhitespace(line) == codexMivetHeader) return true;
   }
   return false;
 }

@@ -6,15 +6,19 @@
 #include "mcp/registration/config_file.h"
 #include "mcp/registration/json_config.h"
 #include "mcp/registration/stable_command_path.h"
+#include "mcp/registration/toml_check.h"
 
 #include <cstdio>
 
 namespace mivet::mcp {
 namespace {
 
+// The server's key as toml++ reads it; in a file that is not valid TOML, a
+// line that reads as the server's header.
 bool codexRegistered(const std::string& codexPath) {
   ConfigFileRead file = readConfigFile(codexPath);
   if (file.outcome != ConfigFileRead::Outcome::read || !isValidUtf8(file.content)) return false;
+  if (auto defined = codexServerDefined(file.content)) return *defined;
   return containsCodexMivetHeader(file.content);
 }
 

@@ -17,4 +17,20 @@ std::optional<std::string> tomlSyntaxProblem(std::string_view text);
 // valid TOML, as there is then nothing to compare. Never throws.
 std::optional<std::string> codexEditProblem(std::string_view before, std::string_view after);
 
+// Whether `text` is valid TOML that holds the key mcp_servers.mivet, with any
+// value; nullopt when `text` is not valid TOML. Never throws.
+std::optional<bool> codexServerDefined(std::string_view text);
+
+// How the valid TOML `text` defines mcp_servers.mivet, for a message: the form
+// ("dotted keys", "an inline table", "a table header") followed by the line
+// that holds it, in parentheses. nullopt when `text` does not define it or
+// is not valid TOML. Never throws.
+std::optional<std::string> codexServerDefinition(std::string_view text);
+
+// Why `text` does not hold exactly the server's table as written, with
+// `command` and no arguments, under mcp_servers.mivet: it is not valid TOML,
+// or the table is missing, inline or differs. nullopt when it does. Never
+// throws.
+std::optional<std::string> codexServerTableProblem(std::string_view text, std::string_view command);
+
 }  // namespace mivet::mcp

@@ -47,6 +47,28 @@ path = "/opt/skills/two/SKILL.md"
 enabled = false
 `;
 
+// Spellings of the server's table that Codex reads. After our --uninstall,
+// Codex must no longer know the server and the file must hold what it held
+// without it (`left`), or the command must have failed (no `left`) and left
+// the file byte for byte as it was.
+const server = (header, command) => `${header}\ncommand = "${command}"\nargs = []\n`;
+const tablesOnly = handWritten.slice(handWritten.indexOf('[profiles.fast]'));
+const spellings = [
+  {
+    name: 'CRLF line ends',
+    text: (c) => `${handWritten}\n${server('[mcp_servers.mivet]', c)}`.replaceAll('\n', '\r\n'),
+    left: handWritten.replaceAll('\n', '\r\n'),
+  },
+  { name: 'a comment after the header', text: (c) => `${handWritten}\n${server('[mcp_servers.mivet] # ours', c)}`, left: handWritten },
+  { name: 'blanks inside the brackets', text: (c) => `${handWritten}\n${server('[ mcp_servers . mivet ]', c)}`, left: handWritten },
+  { name: 'a quoted key', text: (c) => `${handWritten}\n${server('[mcp_servers."mivet"]', c)}`, left: handWritten },
+  { name: 'a byte-order mark', text: (c) => `\uFEFF${server('[mcp_servers.mivet]', c)}\n${tablesOnly}`, left: `\uFEFF${tablesOnly}` },
+  { name: 'dotted keys at the top', text: (c) => `mcp_servers.mivet.command = "${c}"\n${handWritten}` },
+  { name: 'dotted keys under [mcp_servers]', text: (c) => `${handWritten}\n[mcp_servers]\nmivet.command = "${c}"\n` },
+  { name: 'an inline table', text: (c) => `${handWritten}\n[mcp_servers]\nmivet = { command = "${c}", args = [] }\n` },
+  { name: 'an inline mcp_servers', text: (c) => `mcp_servers = { mivet = { command = "${c}" } }\n[profiles.fast]\nmodel = "o3"\n` },
+];
+
 function codexIn(home, extraEnv = {}) {
   const env = clientEnv(home, extraEnv);
   return (...args) => run(codex, args, { env, cwd: home });
@@ -118,6 +140,28 @@ test('Codex reads, edits and starts the registered mivet-mcp', async (t) => {
     assert.equal(await serverEntry(codexRun, 'mivet'), undefined, 'Codex still knows mivet after --uninstall');
     const notes = await serverEntry(codexRun, 'notes');
     assert.deepEqual(notes?.transport.env, { NOTES_DIR: '/srv/notes' }, notes?.told);
+  });
+
+  await t.test('every spelling Codex reads is taken out by --uninstall, or the uninstall fails and changes nothing', async () => {
+    const home = makeHome('mivet-codex-');
+    const config = path.join(home, '.codex', 'config.toml');
+    fs.mkdirSync(path.dirname(config));
+    const codexRun = codexIn(home);
+    for (const spelling of spellings) {
+      const before = spelling.text(stableCommand(home));
+      fs.writeFileSync(config, before);
+      assert.ok(await serverEntry(codexRun, 'mivet'), `Codex does not read the server written with ${spelling.name}`);
+      const uninstall = await run(mcpBinary, ['--uninstall', 'codex'], { env: clientEnv(home) });
+      if (spelling.left !== undefined) {
+        assertSucceeded(uninstall);
+        assert.equal(await serverEntry(codexRun, 'mivet'), undefined, `${spelling.name}: Codex still knows mivet${told(uninstall)}`);
+        assert.equal(fs.readFileSync(config, 'utf8'), spelling.left, spelling.name);
+      } else {
+        assert.equal(uninstall.status, 1, `${spelling.name}: the uninstall did not fail${told(uninstall)}`);
+        assert.match(uninstall.stderr, new RegExp(`^Uninstall failed: ${escapeRegExp(config)} was left unchanged`), told(uninstall));
+        assert.equal(fs.readFileSync(config, 'latin1'), Buffer.from(before).toString('latin1'), spelling.name);
+      }
+    }
   });
 
   await t.test('CODEX_HOME: Codex sees the server registered there', async () => {

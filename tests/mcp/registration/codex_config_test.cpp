@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
+#include <vector>
 
 namespace mivet::mcp {
 namespace {
@@ -93,33 +95,96 @@ TEST(UpsertCodexMCP, CrLfFileWithoutTheSectionStaysValid) {
   expectParsedCommand(path);
 }
 
-// Forms of the server's table that the line edit cannot see: appending
-// another definition would break the whole file, so the install refuses.
-TEST(UpsertCodexMCP, RefusesToTurnValidTomlIntoInvalid) {
-  for (std::string content : {
-           "[mcp_servers.mivet] # mine\ncommand = \"/old\"\nargs = []\n",
-           "[mcp_servers.mivet]\r\ncommand = \"/old\"\r\nargs = []\r\n",
-           "[ mcp_servers.mivet ]\ncommand = \"/old\"\n",
-           "[mcp_servers.\"mivet\"]\ncommand = \"/old\"\n",
-           "mcp_servers = { mivet = { command = \"/old\" } }\n",
-           "[mcp_servers]\nmivet = { command = \"/old\" }\n",
-       }) {
-    TempDir home;
-    std::string path = home.file("config.toml");
-    writeFile(path, content);
-    std::string error = errorOf([&] { upsertCodexMCP(path, command); });
-    EXPECT_NE(error.find(path), std::string::npos) << content;
-    EXPECT_NE(error.find("invalid TOML"), std::string::npos) << error;
-    EXPECT_EQ(readFile(path), content);
+std::optional<toml::table> parsedOrNothing(const std::string& text) {
+  try {
+    return toml::parse(text);
+  } catch (const toml::parse_error&) {
+    return std::nullopt;
   }
 }
 
-TEST(UpsertCodexMCP, FileThatWasNotTomlIsStillEditedLineByLine) {
-  TempDir home;
-  std::string path = home.file("config.toml");
-  writeFile(path, "this is = = not toml\n");
-  upsertCodexMCP(path, command);
-  EXPECT_EQ(readFile(path), "this is = = not toml\n\n" + section);
+// The ways a file may spell the server, or hold something next to it. Each
+// edit either does its work, leaving every other value as it was, or fails
+// naming what it cannot handle and keeps the file byte for byte.
+TEST(CodexEdits, EveryFormIsTakenOutOrRefusedWithTheFileUnchanged) {
+  struct Form {
+    std::string content;
+    std::optional<std::string> uninstalled;  // the file after --uninstall; nullopt: it fails
+    const char* refusal;  // in the message of both failing edits; nullptr: install works
+  };
+  for (
+      const Form& form : std::vector<Form>{
+          {"a = 1\r\n\r\n[mcp_servers.mivet]\r\ncommand = \"/old\"\r\nargs = []\r\n\r\n[b]\r\nc = "
+           "2\r\n",
+           "a = 1\r\n\r\n[b]\r\nc = 2\r\n", nullptr},
+          {"[mcp_servers.mivet] # mine\ncommand = \"/old\"\n", "", nullptr},
+          {"[ mcp_servers . mivet ]\ncommand = \"/old\"\n[b]\nc = 1\n", "[b]\nc = 1\n", nullptr},
+          {"[mcp_servers.\"mivet\"]\ncommand = \"/old\"\n", "", nullptr},
+          {"\xEF\xBB\xBF[mcp_servers.mivet]\ncommand = \"/old\"\n[b]\nc = 1\n",
+           "\xEF\xBB\xBF[b]\nc = 1\n", nullptr},
+          {"a = 1\n[mcp_servers.mivet.env]\nA = \"1\"\n", "a = 1\n", nullptr},
+          {"mcp_servers.mivet.command = \"/old\"\n", std::nullopt,
+           "dotted keys (mcp_servers.mivet.command = "},
+          {"a = 1\n[mcp_servers]\nmivet.command = \"/old\"\n", std::nullopt,
+           "dotted keys (mivet.command = "},
+          {"mcp_servers = { mivet = { command = \"/old\" } }\n", std::nullopt, "an inline table"},
+          {"[mcp_servers]\nmivet = { command = \"/old\" }\n", std::nullopt, "an inline table"},
+          {"[mcp_servers.\"mi\\u0076et\"]\ncommand = \"/old\"\n", std::nullopt, "a table header"},
+          // A header line inside a multi-line string is text, not a table: cutting
+          // it out would change that string, and cutting up to a line in the
+          // string that looks like a header would break the file.
+          {"instructions = '''\nRegister with\n[mcp_servers.mivet]\ncommand = \"x\"\n[done]\n'''\n",
+           "instructions = '''\nRegister with\n[mcp_servers.mivet]\ncommand = \"x\"\n[done]\n'''\n",
+           "would also change the value of instructions"},
+          {"[mcp_servers.mivet]\ncommand = \"/old\"\n[notes]\ntext = "
+           "\"\"\"\n[mcp_servers.mivet]\nkept = "
+           "1\n[end]\n\"\"\"\n",
+           std::nullopt, "would also change the value of notes.text"},
+          {"[mcp_servers.mivet]\ncommand = \"\"\"\n[other]\n\"\"\"\n", std::nullopt,
+           "invalid TOML"},
+          // No server to take out, and none that could be added.
+          {"mcp_servers = { docs = { command = \"d\" } }\n",
+           "mcp_servers = { docs = { command = \"d\" } }\n", "invalid TOML"},
+          {"this is = = not toml\n", "this is = = not toml\n", "not valid TOML"},
+      }) {
+    for (bool install : {true, false}) {
+      TempDir home;
+      std::string path = home.file("config.toml");
+      writeFile(path, form.content);
+      std::string error = errorOf([&] {
+        if (install) {
+          upsertCodexMCP(path, command);
+        } else {
+          removeCodexMCP(path);
+        }
+      });
+      bool fails = install ? form.refusal != nullptr : !form.uninstalled;
+      if (fails) {
+        EXPECT_NE(error.find(path + " was left unchanged"), std::string::npos) << error;
+        EXPECT_NE(error.find(form.refusal), std::string::npos) << error;
+        EXPECT_EQ(readFile(path), form.content);
+        continue;
+      }
+      ASSERT_EQ(error, "") << form.content;
+      auto edited = parsedOrNothing(readFile(path));
+      if (!install) {
+        EXPECT_EQ(readFile(path), *form.uninstalled);
+        if (edited) {
+          EXPECT_FALSE(edited->at_path("mcp_servers.mivet")) << form.content;
+        }
+        continue;
+      }
+      ASSERT_TRUE(edited) << readFile(path);
+      expectParsedCommand(path);
+      auto* servers = edited->get_as<toml::table>("mcp_servers");
+      EXPECT_EQ(servers->get_as<toml::table>("mivet")->size(), 2u) << readFile(path);
+      servers->erase("mivet");
+      if (servers->empty()) edited->erase("mcp_servers");
+      auto others = parsedOrNothing(*form.uninstalled);
+      ASSERT_TRUE(others);
+      EXPECT_EQ(*edited, *others) << form.content;
+    }
+  }
 }
 
 TEST(UpsertCodexMCP, UnusableFileOrDirectoryFailsNamingItAndLosesNothing) {
@@ -174,18 +239,13 @@ TEST(RemoveCodexMCP, KeepsTheRestWithOneFinalLineFeed) {
   writeFile(path, "a = 1\n\n" + section + "[b]\nc = 2\n\n\n");
   removeCodexMCP(path);
   EXPECT_EQ(readFile(path), "a = 1\n\n[b]\nc = 2\n");
-
-  // The header text only inside a comment: rewritten, trailing blank lines normalised.
-  writeFile(path, "# see [mcp_servers.mivet]\na = 1\n\n\n");
-  removeCodexMCP(path);
-  EXPECT_EQ(readFile(path), "# see [mcp_servers.mivet]\na = 1\n");
 }
 
 TEST(RemoveCodexMCP, LeavesFilesItCannotOrNeedNotEditUntouched) {
   TempDir home;
   std::string path = home.file("config.toml");
-  for (std::string content :
-       {"a = 1\n\n\n", "[mcp_servers.mivet.env]x\xFF\n[mcp_servers.mivet]\n"}) {
+  for (std::string content : {"a = 1\n\n\n", "# see [mcp_servers.mivet]\na = 1\n\n\n",
+                              "[mcp_servers.mivet.env]x\xFF\n[mcp_servers.mivet]\n"}) {
     writeFile(path, content);
     ino_t before = inodeOf(path);
     removeCodexMCP(path);
@@ -194,46 +254,6 @@ TEST(RemoveCodexMCP, LeavesFilesItCannotOrNeedNotEditUntouched) {
   }
   removeCodexMCP(home.file("missing/config.toml"));
   EXPECT_FALSE(fs::exists(home.file("missing")));
-}
-
-TEST(RemoveCodexMCP, RefusesToTurnValidTomlIntoInvalid) {
-  TempDir home;
-  std::string path = home.file("config.toml");
-  // The line edit sees "[other]" inside a multi-line string as a table.
-  std::string content = "[mcp_servers.mivet]\ncommand = \"\"\"\n[other]\n\"\"\"\n";
-  ASSERT_NO_THROW(std::ignore = toml::parse(content));
-  writeFile(path, content);
-  std::string error = errorOf([&] { removeCodexMCP(path); });
-  EXPECT_NE(error.find(path), std::string::npos) << error;
-  EXPECT_EQ(readFile(path), content);
-}
-
-// A header line inside a multi-line string is text, not a table: cutting it
-// out would change that string, so both edits refuse and keep every byte.
-TEST(CodexEdits, RefuseToChangeAValueOutsideTheirTable) {
-  for (std::string content : {
-           "instructions = '''\nRegister with\n[mcp_servers.mivet]\ncommand = \"x\"\n"
-           "[done]\n'''\n",
-           "[mcp_servers.mivet]\ncommand = \"/old\"\n[notes]\ntext = \"\"\"\n"
-           "[mcp_servers.mivet]\nkept = 1\n[end]\n\"\"\"\n",
-       }) {
-    ASSERT_NO_THROW(std::ignore = toml::parse(content)) << content;
-    for (bool install : {true, false}) {
-      TempDir home;
-      std::string path = home.file("config.toml");
-      writeFile(path, content);
-      std::string error = errorOf([&] {
-        if (install) {
-          upsertCodexMCP(path, command);
-        } else {
-          removeCodexMCP(path);
-        }
-      });
-      EXPECT_NE(error.find(path), std::string::npos) << error;
-      EXPECT_NE(error.find("would also change the value of"), std::string::npos) << error;
-      EXPECT_EQ(readFile(path), content);
-    }
-  }
 }
 
 }  // namespace

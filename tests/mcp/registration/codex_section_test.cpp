@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <toml++/toml.h>
 
+#include <vector>
+
 namespace mivet::mcp {
 namespace {
 
@@ -28,29 +30,52 @@ TEST(StripCodexMivetSection, CommentsBeforeTheNextTableGoWithTheBlock) {
       "[other]");
 }
 
-TEST(StripCodexMivetSection, EveryBlockIsRemovedAndTheOpeningLineIsNotExaminedAgain) {
-  // The second header directly follows a kept table-opening line.
+TEST(StripCodexMivetSection, EveryBlockIsRemoved) {
+  // The second header directly follows the line that ended the first block.
   std::string text =
       "[mcp_servers.mivet]\na = 1\n[x]\n[mcp_servers.mivet]\nb = 2\n[y]\nc = 3\n"
       "  [mcp_servers.mivet]  \t\nd = 4\n";
   EXPECT_EQ(stripCodexMivetSection(text), "[x]\n[y]\nc = 3");
 }
 
-TEST(StripCodexMivetSection, HeaderFormsItDoesNotRecogniseStay) {
-  for (std::string header : {"[mcp_servers.mivet] # mine", "[mcp_servers.mivet]\r",
-                             "[ mcp_servers.mivet ]", "[mcp_servers.\"mivet\"]"}) {
-    std::string text = header + "\ncommand = \"x\"\n";
-    EXPECT_EQ(stripCodexMivetSection(text), header + "\ncommand = \"x\"") << header;
+// Each row: a header line, and whether it opens a block of the server.
+TEST(StripCodexMivetSection, HeaderSpellingsThatOpenABlockAndThoseThatStay) {
+  struct Row {
+    std::string header;
+    bool opensBlock;
+  };
+  for (const Row& row : std::vector<Row>{
+           {"[mcp_servers.mivet] # mine", true},
+           {"[ mcp_servers . mivet ]\t#", true},
+           {"[mcp_servers.\"mivet\"]", true},
+           {"['mcp_servers'.'mivet']", true},
+           {"[mcp_servers.mivet.env]", true},
+           {"[[mcp_servers.mivet.hooks]]", true},
+           {"[mcp_servers.\"mi\\u0076et\"]", false},  // an escape is not decoded
+           {"[mcp_servers.mivet] x", false},
+           {"[mcp_servers.mivetx]", false},
+           {"[mcp_servers.\"mivet]", false},
+           {"[[mcp_servers.mivet]", false},
+           {"# [mcp_servers.mivet]", false},
+       }) {
+    std::string text = "a = 1\n" + row.header + "\ncommand = \"x\"\n[b]\n";
+    EXPECT_EQ(stripCodexMivetSection(text),
+              row.opensBlock ? "a = 1\n[b]" : "a = 1\n" + row.header + "\ncommand = \"x\"\n[b]")
+        << row.header;
   }
-  // A sub-table header outside a block is an ordinary line.
-  EXPECT_EQ(stripCodexMivetSection("[mcp_servers.mivet.env]\nA = 1\n"),
-            "[mcp_servers.mivet.env]\nA = 1");
 }
 
-TEST(StripCodexMivetSection, TrailingBlankLinesGoAndCarriageReturnsStay) {
+// A "\r" before "\n" belongs to the line end: it stays with its line, and a
+// line holding nothing else is blank.
+TEST(StripCodexMivetSection, TrailingBlankLinesGoCrLfEndsAndAByteOrderMarkStay) {
   EXPECT_EQ(stripCodexMivetSection("a = 1\n\n \t\n\n"), "a = 1");
   EXPECT_EQ(stripCodexMivetSection("a = 1\r\nb = 2\r\n"), "a = 1\r\nb = 2\r");
-  EXPECT_EQ(stripCodexMivetSection("a = 1\r\n\r\n"), "a = 1\r\n\r");
+  EXPECT_EQ(stripCodexMivetSection("a = 1\r\n\r\n"), "a = 1\r");
+  EXPECT_EQ(stripCodexMivetSection("a = 1\r\n[mcp_servers.mivet]\r\nx = 1\r\n\r\n[b]\r\nc = 2\r\n"),
+            "a = 1\r\n[b]\r\nc = 2\r");
+  EXPECT_EQ(stripCodexMivetSection("\xEF\xBB\xBF[mcp_servers.mivet]\nx = 1\n[b]\n"),
+            "\xEF\xBB\xBF[b]");
+  EXPECT_EQ(stripCodexMivetSection("\xEF\xBB\xBF[mcp_servers.mivet]\nx = 1\n"), "");
   EXPECT_EQ(stripCodexMivetSection("\n\n[mcp_servers.mivet]\nx = 1\n\n"), "");
   EXPECT_EQ(stripCodexMivetSection(""), "");
   // Unicode space separators are trimmed like spaces.

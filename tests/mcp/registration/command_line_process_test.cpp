@@ -258,12 +258,12 @@ TEST(CommandLine, UnusableConfigurationFileIsLeftAsItWas) {
   EXPECT_EQ(readFile(home.claude), commented);
   EXPECT_FALSE(fs::exists(home.h + "/.codex"));
 
-  std::string crlf = "[mcp_servers.mivet]\r\ncommand = \"/old\"\r\n";
-  writeFile(home.codex, crlf);
+  std::string inlineTable = "mcp_servers = { mivet = { command = \"/old\" } }\n";
+  writeFile(home.codex, inlineTable);
   result = home.run({"--install", "codex"});
   EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_NE(result.err.find("invalid TOML"), std::string::npos) << result.err;
-  EXPECT_EQ(readFile(home.codex), crlf);
+  EXPECT_NE(result.err.find("an inline table"), std::string::npos) << result.err;
+  EXPECT_EQ(readFile(home.codex), inlineTable);
 }
 
 // A file size limit of zero makes every write fail, also for root.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace mivet::mcp {
 namespace {
 
@@ -88,18 +90,29 @@ TEST(RegistrationStatus, ClaudeEntryWithAnyValueCounts) {
   EXPECT_FALSE(home.connected("claude"));
 }
 
-TEST(RegistrationStatus, CodexHeaderLineMustReadExactlyAfterTrimming) {
+// Valid TOML counts when toml++ finds mcp_servers.mivet, in any spelling;
+// other text when a line, trimmed, reads exactly as the server's header.
+TEST(RegistrationStatus, CodexCountsWhatTomlReadsOrElseTheHeaderLine) {
   StatusHome home;
-  auto codexWith = [&](const std::string& text) {
-    writeFile(home.codex, text);
-    return home.connected("codex");
+  struct Row {
+    std::string text;
+    bool connected;
   };
-  EXPECT_TRUE(codexWith("a = 1\n\t  [mcp_servers.mivet] \t\ncommand = \"x\"\n"));
-  EXPECT_TRUE(codexWith("a = 1\r\n[mcp_servers.mivet]\r\n"));
-  EXPECT_TRUE(codexWith("a = 1\u2029[mcp_servers.mivet]"));
-  EXPECT_FALSE(codexWith("[mcp_servers.mivet] # mine\n"));
-  EXPECT_FALSE(codexWith("[mcp_servers.mivet.env]\nA = 1\n"));
-  EXPECT_FALSE(codexWith("# caf\xE9\n[mcp_servers.mivet]\n"));  // not UTF-8
+  for (const Row& row : std::vector<Row>{
+           {"a = 1\n\t  [mcp_servers.mivet] \t\ncommand = \"x\"\n", true},
+           {"a = 1\r\n[mcp_servers.mivet]\r\n", true},
+           {"[mcp_servers.mivet] # mine\n", true},
+           {"mcp_servers = { mivet = { command = \"x\" } }\n", true},
+           {"[mcp_servers]\nmivet.command = \"x\"\n", true},
+           {"notes = '''\n[mcp_servers.mivet]\n'''\n", false},
+           {"[mcp_servers.docs]\n# [mcp_servers.mivet]\n", false},
+           {"a = 1\u2029[mcp_servers.mivet]", true},  // not TOML: the header line counts
+           {"a = = 1\n[mcp_servers.mivet] # mine\n", false},
+           {"# caf\xE9\n[mcp_servers.mivet]\n", false},  // not UTF-8
+       }) {
+    writeFile(home.codex, row.text);
+    EXPECT_EQ(home.connected("codex"), row.connected) << row.text;
+  }
 }
 
 // A provider directory may have any bytes in its name; the report is still printed.
