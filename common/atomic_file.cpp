@@ -2,6 +2,7 @@
 
 #include "file_io.h"
 #include "unique_fd.h"
+#include "waiting_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -113,15 +114,6 @@ void takeOverAttributes(int fd, const struct stat* old, const std::string& direc
   }
 }
 
-void writeAll(int fd, std::string_view content, const std::string& reported) {
-  while (!content.empty()) {
-    ssize_t written = ::write(fd, content.data(), content.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) fail(reported, "writing the temporary file failed", errno);
-    content.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
 void flushToDisk(int fd, const std::string& reported) {
 #ifdef F_FULLFSYNC
   // On macOS fsync only hands the data to the drive, whose cache may still
@@ -153,7 +145,8 @@ void replaceFileAtomically(const std::string& path, std::string_view content) {
   mode_t mode = existed ? (old.st_mode & 0777) : 0666;
   TemporaryFile temporary = createTemporaryNextTo(target, mode, path);
   takeOverAttributes(temporary.fd.get(), existed ? &old : nullptr, directory, path);
-  writeAll(temporary.fd.get(), content, path);
+  if (!writeAll(temporary.fd.get(), content))
+    fail(path, "writing the temporary file failed", errno);
   flushToDisk(temporary.fd.get(), path);
   if (::close(temporary.fd.release()) != 0) fail(path, "closing the temporary file failed", errno);
   if (::rename(temporary.path.c_str(), target.c_str()) != 0) {
