@@ -79,7 +79,8 @@ TEST(WaitingIo, ReadsAndWritesWaitOnANonBlockingPipe) {
     }
   });
   EXPECT_TRUE(written);
-  EXPECT_EQ(drained, std::string(filler, 'f') + payload);
+  EXPECT_EQ(drained.size(), filler + payload.size());
+  EXPECT_TRUE(drained == std::string(filler, 'f') + payload) << "the bytes came out changed";
 }
 
 }  // namespace
