@@ -6,24 +6,9 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <tuple>
 
 namespace mivet::bridge {
-namespace {
-
-// Writes all of `bytes` with as few write calls as the descriptor allows: one,
-// unless the kernel takes less (a pipe caps single writes near 2 GiB). A frame
-// cut short would put the reader out of step for good, so the rest follows;
-// an error ends the attempt.
-void writeWhole(int to, const char* bytes, std::size_t size) {
-  while (size > 0) {
-    ssize_t written = writeWaiting(to, bytes, size);
-    if (written <= 0) return;
-    bytes += written;
-    size -= static_cast<std::size_t>(written);
-  }
-}
-
-}  // namespace
 
 std::optional<std::array<char, 4>> encodeFrameLength(std::size_t bodyBytes) {
   if (bodyBytes > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
@@ -36,8 +21,10 @@ std::optional<std::array<char, 4>> encodeFrameLength(std::size_t bodyBytes) {
 void writeFrame(std::string_view body, int to) {
   auto field = encodeFrameLength(body.size());
   if (!field) return;
-  writeWhole(to, field->data(), field->size());
-  writeWhole(to, body.data(), body.size());
+  // A frame cut short would put the reader out of step for good, so the rest
+  // of a short write follows; a write error ends the attempt.
+  if (!writeAll(to, std::string_view(field->data(), field->size()))) return;
+  std::ignore = writeAll(to, body);
 }
 
 void writeNativeMessage(simdjson::dom::object message, std::string& buffer, int to) {

@@ -2,6 +2,7 @@
 
 #include "file_io.h"
 #include "unique_fd.h"
+#include "waiting_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -97,15 +98,6 @@ void restorePermissionBits(int fd, const struct stat* old, const std::string& re
   }
 }
 
-void writeAll(int fd, std::string_view content, const std::string& reported) {
-  while (!content.empty()) {
-    ssize_t written = ::write(fd, content.data(), content.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) fail(reported, "writing the temporary file failed", errno);
-    content.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
 void flushToDisk(int fd, const std::string& reported) {
 #ifdef F_FULLFSYNC
   // On macOS fsync only hands the data to the drive, whose cache may still
@@ -156,7 +148,9 @@ PreparedReplacement::PreparedReplacement(const std::string& path, std::string_vi
   TemporaryFile temporary = createTemporaryNextTo(target.path, mode, path);
   if (observer) observer(temporary.path);
   restorePermissionBits(temporary.fd.get(), target.exists ? &target.info : nullptr, path);
-  writeAll(temporary.fd.get(), content, path);
+  if (!writeAll(temporary.fd.get(), content)) {
+    fail(path, "writing the temporary file failed", errno);
+  }
   flushToDisk(temporary.fd.get(), path);
   if (::close(temporary.fd.release()) != 0) fail(path, "closing the temporary file failed", errno);
   targetPath_ = target.path;

@@ -32,4 +32,13 @@ ssize_t writeWaiting(int fd, const void* bytes, std::size_t size) {
   }
 }
 
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t written = writeWaiting(fd, bytes.data(), bytes.size());
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
 }  // namespace mivet

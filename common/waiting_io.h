@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <string_view>
 
 namespace mivet {
 
@@ -14,5 +15,10 @@ ssize_t readWaiting(int fd, void* buffer, std::size_t size);
 // write(2) on `fd`, likewise retried, and waiting for room when the
 // descriptor is non-blocking and full. Returns what write(2) returns.
 ssize_t writeWaiting(int fd, const void* bytes, std::size_t size);
+
+// Writes all of `bytes` to `fd` with writeWaiting, in as few calls as the
+// descriptor allows. False when a write fails (errno says why) or takes
+// nothing; what was written before that stays written.
+bool writeAll(int fd, std::string_view bytes);
 
 }  // namespace mivet

@@ -3,9 +3,13 @@
 # dist/mivet-companions-<version>-<os>-<arch>.tar.gz: bin/mivet-mcp,
 # bin/mivet-browser-bridge, the native-messaging manifest template with the
 # script that installs it for an extension, the README and SHA256SUMS.
+# On Linux it first installs the Debian packages the build needs and fetches
+# simdjson's source (scripts/setup.sh --release), so that it works alone on a
+# fresh clone, and it refuses a build whose programs load any shared library
+# but the C library's own (libc, libm, the loader).
 # Usage: scripts/package.sh [--reuse BUILD_DIR] [--out DIR]
 #   --reuse BUILD_DIR  package an already built optimised build folder as it is
-#                      (default: configure and build build-release, without tests)
+#                      (default: set up, configure and build build-release, without tests)
 #   --out DIR          where the archive goes (default: dist)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,8 +23,11 @@ while [ $# -gt 0 ]; do
   esac
 done
 
+linux=false
+[ "$(uname -s)" = Linux ] && linux=true
 if [ -z "$build" ]; then
   build=build-release
+  if $linux; then scripts/setup.sh --release; fi
   scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DMIVET_BUILD_TESTS=OFF
 fi
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
@@ -39,6 +46,12 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/mivet-package-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/install" --strip >"$work/install.log" ||
   { cat "$work/install.log"; exit 1; }
+if $linux && ! python3 tests/release/linked_libraries_test.py --installed "$work/install" \
+  >"$work/libraries.log"; then
+  cat "$work/libraries.log" >&2
+  echo "package: refused: the programs of $build load more than the C library" >&2
+  exit 1
+fi
 
 root=$work/$name
 mkdir -p "$root/bin" "$root/share/mivet"

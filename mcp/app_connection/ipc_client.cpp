@@ -80,8 +80,9 @@ IPCResult parseIPCAnswer(std::string_view line) {
 }
 
 IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view method,
-                            simdjson::dom::object params, int timeoutSeconds) {
-  auto connection = connectToAppSocket(socketPath, timeoutSeconds);
+                            simdjson::dom::object params, int timeoutSeconds,
+                            const AppConnector& connect) {
+  auto connection = connect(socketPath, timeoutSeconds);
   if (auto* failed = std::get_if<ConnectFailure>(&connection)) {
     return failure(std::string(connectFailureCode(*failed)));
   }
@@ -93,13 +94,14 @@ IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view meth
 }
 
 IPCResult sendIPC(const SocketConfig& config, std::string_view method, simdjson::dom::object params,
-                  const AppLauncher& launch, const Pause& pause, int timeoutSeconds) {
-  IPCResult result = connectAndSendIPC(config.path, method, params, timeoutSeconds);
+                  const AppLauncher& launch, const Pause& pause, int timeoutSeconds,
+                  const AppConnector& connect) {
+  IPCResult result = connectAndSendIPC(config.path, method, params, timeoutSeconds, connect);
   if (!appNotRunning(result) || !config.isDefault) return result;
   launch();
   for (int attempt = 0; attempt < launchRetries; ++attempt) {
     pause(launchRetryPauseMicroseconds);
-    result = connectAndSendIPC(config.path, method, params, timeoutSeconds);
+    result = connectAndSendIPC(config.path, method, params, timeoutSeconds, connect);
     if (!appNotRunning(result)) return result;
   }
   return failure(std::string(appNeverAnsweredMessage));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/app_socket.h"
 #include "common/json_reader.h"
 #include "mcp/app_connection/socket_config.h"
 
@@ -10,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace mivet::mcp {
 
@@ -29,12 +31,18 @@ inline constexpr std::string_view ipcReadFailedCode = "ipc_read_failed";
 inline constexpr std::string_view appNeverAnsweredMessage =
     "Mivet.app is not running. Open Mivet on your Mac and try again.";
 
+// Opens the connection to the application: connectToAppSocket, or a stand-in
+// in tests.
+using AppConnector = std::function<std::variant<UniqueFd, ConnectFailure>(
+    const std::string& socketPath, int timeoutSeconds)>;
+
 // One request over a fresh connection. Failures come back as ok false with
 // one of "socket_create_failed", "socket_path_too_long",
 // "mivet_app_not_running", "encode_failed" or "ipc_read_failed" (also for a
 // listener that takes no connection within the time-out).
 IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view method,
-                            simdjson::dom::object params, int timeoutSeconds = ipcTimeoutSeconds);
+                            simdjson::dom::object params, int timeoutSeconds = ipcTimeoutSeconds,
+                            const AppConnector& connect = connectToAppSocket);
 
 // The request line sent for `method`: {"id":<a new upper-case UUID>,
 // "method":..., "params":...} and a LF; nullopt when `params` cannot be written.
@@ -53,6 +61,7 @@ using Pause = std::function<void(unsigned microseconds)>;
 // up with appNeverAnsweredMessage.
 IPCResult sendIPC(const SocketConfig& config, std::string_view method, simdjson::dom::object params,
                   const AppLauncher& launch, const Pause& pause,
-                  int timeoutSeconds = ipcTimeoutSeconds);
+                  int timeoutSeconds = ipcTimeoutSeconds,
+                  const AppConnector& connect = connectToAppSocket);
 
 }  // namespace mivet::mcp

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <tuple>
 
 namespace mivet::mcp {
 namespace {
@@ -42,16 +43,6 @@ std::optional<std::string> envelope(simdjson::dom::element id, const MethodOutco
   return line;
 }
 
-// Writes all of `bytes`; the first write normally takes it whole. Gives up
-// silently when the reader has gone.
-void writeResponse(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t written = writeWaiting(fd, bytes.data(), bytes.size());
-    if (written <= 0) return;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
 // Above this, what a line or its answer made grow is given back afterwards.
 constexpr std::size_t largeMessageBytes = std::size_t{4} << 20;
 
@@ -67,7 +58,8 @@ std::size_t handleLine(std::string_view line, JsonParser& parser, int outFd,
     response = responseForLine(repairUtf8(line), parser, send);
   }
   if (!response) return 0;
-  writeResponse(outFd, *response);
+  // A reader that has gone is no reason to stop: the next line may still come.
+  std::ignore = writeAll(outFd, *response);
   return response->size();
 }
 

@@ -116,12 +116,13 @@ TEST(BridgeForwarding, UnreachableApplicationIsReportedWithoutRetry) {
   EXPECT_EQ(forward(fits), R"({"ok":true})");
   EXPECT_EQ(forward(fits + "x"), R"({"ok":false,"error":"socket_path_too_long"})");
   EXPECT_EQ(app.connections(), 1);
+}
 
+TEST(BridgeForwarding, AStuckApplicationIsIpcEof) {
+  test::TempDir dir;
   test::StuckListener stuck(dir.file("stuck.sock"));
-  if (stuck.filled()) {
-    EXPECT_EQ(forward(dir.file("stuck.sock"), "ping", "{}", 1),
-              R"({"ok":false,"error":"ipc_eof"})");
-  }
+  if (!stuck.filled()) GTEST_SKIP() << "this system refuses connections to a full backlog";
+  EXPECT_EQ(forward(dir.file("stuck.sock"), "ping", "{}", 1), R"({"ok":false,"error":"ipc_eof"})");
 }
 
 // With a 1-second time-out; one process test waits out the real 10 seconds.

@@ -1,5 +1,6 @@
 #include "tests/support/child_process.h"
 #include "tests/support/fake_app.h"
+#include "tests/support/sleeping_in.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/unusual_json.h"
 
@@ -104,10 +105,14 @@ TEST_F(BridgeProcess, NonBlockingStdinAndStdoutAreWaitedFor) {
   const std::string answer = R"({"ok":true,"blob":")" + std::string(200000, 'b') + "\"}";
   test::FakeApp app(socketPath, [&](const std::string&) { return test::lineAnswer(answer); });
   options.nonBlockingStdio = true;
+  options.fullStdout = true;
   auto bridge = start(command(socketPath));
-  std::this_thread::sleep_for(200ms);  // nothing to read yet
+  ASSERT_TRUE(test::waitUntilSleepingIn(test::BlockingCall::poll, bridge->pid(), bridge->pid()))
+      << "it did not wait for its empty stdin";
   bridge->write(frames({"{}", "{}"}));
-  std::this_thread::sleep_for(200ms);  // the answers fill the pipe
+  ASSERT_TRUE(app.waitForRequests(1, 10s));
+  ASSERT_TRUE(test::waitUntilSleepingIn(test::BlockingCall::poll, bridge->pid(), bridge->pid()))
+      << "it did not wait for room in its full stdout";
   EXPECT_EQ(readFrame(*bridge), answer);
   EXPECT_EQ(readFrame(*bridge), answer);
   expectCleanExit(bridge->wait());

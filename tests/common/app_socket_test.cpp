@@ -1,5 +1,6 @@
 #include "common/app_socket.h"
 
+#include "tests/support/close_on_exec.h"
 #include "tests/support/fake_app.h"
 #include "tests/support/stuck_listener.h"
 #include "tests/support/temp_dir.h"
@@ -7,9 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include <stdexcept>
+#include <vector>
 
 namespace mivet {
 namespace {
@@ -43,25 +48,66 @@ TEST(AppSocketTest, AListenerThatTakesNoConnectionIsATimeOutNotAnAbsentApp) {
   EXPECT_EQ(std::get<ConnectFailure>(result), ConnectFailure::timedOut);
 }
 
-TEST(AppSocketTest, EmptyPathsAndPathsWithNulNeverReachAnAbstractSocket) {
-#ifdef __linux__
-  // The address an empty path filled with zero bytes would name.
-  int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  ::fcntl(listener, F_SETFL, O_NONBLOCK);
+// A socket listening at `path` (a leading NUL names an abstract address,
+// on Linux) that never accepts; accept(2) on it does not block.
+UniqueFd listenerAt(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 8), 0);
-  for (const std::string& path : {std::string(), std::string(1, '\0'), std::string("a\0b", 3)}) {
-    auto result = connectToAppSocket(path, 1);
-    ASSERT_TRUE(std::holds_alternative<ConnectFailure>(result));
-    EXPECT_EQ(std::get<ConnectFailure>(result), ConnectFailure::connect);
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  UniqueFd fd(test::openUnixStreamSocket());
+  if (!fd.valid() || ::fcntl(fd.get(), F_SETFL, O_NONBLOCK) != 0 ||
+      ::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd.get(), 8) != 0) {
+    throw std::runtime_error("cannot listen for the test");
   }
-  EXPECT_LT(::accept(listener, nullptr, nullptr), 0) << "a connection reached the abstract socket";
-  ::close(listener);
-#else
-  GTEST_SKIP() << "abstract socket addresses exist only on Linux";
+  return fd;
+}
+
+// While it lives, this process can open no descriptor: socket(2) fails.
+class NoFreeDescriptors {
+ public:
+  NoFreeDescriptors() {
+    ::getrlimit(RLIMIT_NOFILE, &saved_);
+    int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+  }
+  ~NoFreeDescriptors() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+  NoFreeDescriptors(const NoFreeDescriptors&) = delete;
+  NoFreeDescriptors& operator=(const NoFreeDescriptors&) = delete;
+
+ private:
+  rlimit saved_{};
+};
+
+std::optional<ConnectFailure> failureOf(const std::variant<UniqueFd, ConnectFailure>& result) {
+  if (const auto* failure = std::get_if<ConnectFailure>(&result)) return *failure;
+  return std::nullopt;
+}
+
+// Such a path names no file: up to its first NUL it could name another
+// socket, or an abstract one that any local user can bind.
+TEST(AppSocketTest, EmptyPathsAndPathsWithNulAreRefusedBeforeAnySocketIsMade) {
+  test::TempDir dir;
+  std::vector<std::string> paths{"", std::string(1, '\0'), dir.file("a") + std::string("\0b", 2)};
+  std::vector<UniqueFd> listeners;
+  listeners.push_back(listenerAt(dir.file("a")));
+#ifdef __linux__
+  // An abstract address unique to this run: the temporary folder's name after a NUL.
+  paths.push_back('\0' + dir.path());
+  listeners.push_back(listenerAt(paths.back()));
 #endif
+  for (const std::string& path : paths) {
+    EXPECT_EQ(failureOf(connectToAppSocket(path, 1)), ConnectFailure::connect) << path.size();
+    NoFreeDescriptors none;
+    EXPECT_EQ(failureOf(connectToAppSocket(path, 1)), ConnectFailure::connect)
+        << "a socket was made for a path of " << path.size() << " bytes";
+  }
+  for (const UniqueFd& listener : listeners) {
+    EXPECT_LT(::accept(listener.get(), nullptr, nullptr), 0) << "a connection reached a listener";
+  }
 }
 
 std::optional<std::string> exchangeWith(const FakeAnswer& answer, std::string* request = nullptr) {

@@ -1,7 +1,7 @@
 """Makes the release archive from this build with scripts/package.sh, unpacks
 it into a temporary folder and checks its checksums, the unpacked mivet-mcp
 (initialize, --status with a temporary HOME) and the browser-host script.
-Usage: release_archive_test.py SOURCE_DIR BUILD_DIR"""
+Usage: release_archive_test.py SOURCE_DIR BUILD_DIR STATIC_RUNTIME"""
 import hashlib
 import json
 import os
@@ -13,11 +13,14 @@ import sys
 import tarfile
 import tempfile
 
-source, build = sys.argv[1:3]
+source, build, static_runtime = sys.argv[1:4]
 cache = open(os.path.join(build, "CMakeCache.txt")).read()
 build_type = re.search(r"^CMAKE_BUILD_TYPE:\w+=(.*)$", cache, re.M).group(1)
 if build_type not in ("Release", "RelWithDebInfo", "MinSizeRel"):
     print(f"skipped: the archive is made from optimised builds; this one is {build_type or 'plain'}")
+    sys.exit(77)
+if platform.system() == "Linux" and static_runtime.upper() not in ("ON", "TRUE", "1"):
+    print("skipped: the archive is made from Linux builds that load only the C library; this one links the C++ runtime dynamically")
     sys.exit(77)
 version = re.search(r"^CMAKE_PROJECT_VERSION:\w+=(.*)$", cache, re.M).group(1)
 os_name = {"Darwin": "macos"}.get(platform.system(), platform.system().lower())

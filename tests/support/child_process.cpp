@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -37,8 +39,26 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
   return result;
 }
 
+// Writes to `fd` until the pipe holds no more; returns how much went in.
+std::size_t fillPipe(int fd) {
+  int flags = ::fcntl(fd, F_GETFL);
+  ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  const std::string filler(4096, 'f');
+  std::size_t total = 0;
+  for (;;) {
+    ssize_t n = ::write(fd, filler.data(), filler.size());
+    if (n > 0) total += static_cast<std::size_t>(n);
+    if (n < 0 && errno != EINTR) break;
+  }
+  if (errno != EAGAIN && errno != EWOULDBLOCK) throw std::runtime_error("cannot fill a pipe");
+  ::fcntl(fd, F_SETFL, flags);
+  return total;
+}
+
+// Starts `argv` with pipes on its standard descriptors; `filler` is what
+// fullStdout put into its stdout first.
 pid_t spawn(const std::vector<std::string>& argv, const ProcessOptions& options, int& in, int& out,
-            int& err) {
+            int& err, std::size_t& filler) {
   int inPipe[2], outPipe[2], errPipe[2];
   if (!openPipe(inPipe) || !openPipe(outPipe) || !openPipe(errPipe)) {
     throw std::runtime_error("pipe failed");
@@ -47,6 +67,7 @@ pid_t spawn(const std::vector<std::string>& argv, const ProcessOptions& options,
     ::fcntl(inPipe[0], F_SETFL, O_NONBLOCK);
     ::fcntl(outPipe[1], F_SETFL, O_NONBLOCK);
   }
+  filler = options.fullStdout ? fillPipe(outPipe[1]) : 0;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
@@ -117,7 +138,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
   // A child that stops reading must not kill the test with SIGPIPE.
   signal(SIGPIPE, SIG_IGN);
   int in, out, err;
-  pid_t pid = spawn(argv, options, in, out, err);
+  std::size_t filler = 0;
+  pid_t pid = spawn(argv, options, in, out, err, filler);
   ProcessResult result;
   std::size_t written = 0;
   if (input.empty()) {
@@ -149,12 +171,13 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     }
   }
   if (in >= 0) ::close(in);
+  result.out.erase(0, filler);
   return waitFor(pid, std::move(result));
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
   signal(SIGPIPE, SIG_IGN);
-  pid_ = spawn(argv, options, in_, out_, err_);
+  pid_ = spawn(argv, options, in_, out_, err_, fillerLeft_);
 }
 
 ChildProcess::~ChildProcess() {
@@ -195,6 +218,9 @@ bool ChildProcess::fill(std::chrono::steady_clock::time_point deadline) {
   ssize_t n = ::read(out_, buffer, sizeof buffer);
   if (n <= 0) return false;
   buffered_.append(buffer, static_cast<std::size_t>(n));
+  std::size_t skipped = std::min(fillerLeft_, buffered_.size());
+  buffered_.erase(0, skipped);
+  fillerLeft_ -= skipped;
   return true;
 }
 
@@ -233,6 +259,7 @@ ProcessResult ChildProcess::wait() {
   result.out = std::move(buffered_);
   buffered_.clear();
   drainInto(out_, result.out);
+  result.out.erase(0, fillerLeft_);
   drainInto(err_, result.err);
   result = waitFor(pid_, std::move(result));
   pid_ = -1;

@@ -24,6 +24,9 @@ struct ProcessOptions {
   bool defaultSignals = false;
   // Hand the child its stdin and stdout marked O_NONBLOCK, as some clients do.
   bool nonBlockingStdio = false;
+  // Hand the child a stdout pipe already full, so that its first write finds
+  // no room; what the test reads of it starts after that filler.
+  bool fullStdout = false;
 };
 
 // Options that only add environment entries.
@@ -67,6 +70,7 @@ class ChildProcess {
 
   pid_t pid_ = -1;
   int in_ = -1, out_ = -1, err_ = -1;
+  std::size_t fillerLeft_ = 0;  // of the full stdout's filler, still to skip
   std::string buffered_;
 };
 

@@ -14,6 +14,9 @@ namespace {
 
 sockaddr_un addressOf(const std::string& path) {
   sockaddr_un address{};
+  if (path.size() >= sizeof address.sun_path) {
+    throw std::invalid_argument("socket path too long for a listener: " + path);
+  }
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   return address;

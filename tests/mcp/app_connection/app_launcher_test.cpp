@@ -2,16 +2,21 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/fake_app.h"
+#include "tests/support/sleeping_in.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <set>
 #include <thread>
+#include <tuple>
 
 namespace mivet::mcp {
 namespace {
@@ -34,24 +39,54 @@ TEST(OpenArgumentsTest, RecordedPathThenStandardLocationThenBundleIdentifier) {
   EXPECT_EQ(openArguments(std::nullopt, existing({})), (Args{"-g", "-b", bundle}));
 }
 
+// A child process that opens the FIFO at `path` for writing, and so sleeps
+// in open(2) until something opens it for reading.
+class FifoWriter {
+ public:
+  explicit FifoWriter(const std::string& path) : pid_(::fork()) {
+    if (pid_ == 0) {
+      std::ignore = ::open(path.c_str(), O_WRONLY);
+      ::_exit(0);
+    }
+  }
+  ~FifoWriter() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  FifoWriter(const FifoWriter&) = delete;
+  FifoWriter& operator=(const FifoWriter&) = delete;
+
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_;
+};
+
 // Only a small regular file counts as a recorded path; a FIFO would block
 // the launch and a device could be endless, so both count as no file.
 TEST(ReadAppPathFileTest, OnlyASmallRegularFileIsRead) {
   test::TempDir dir;
   test::writeFile(dir.file("app_path.txt"), "/Apps/Mivet.app\n");
   EXPECT_EQ(readAppPathFile(dir.file("app_path.txt")), "/Apps/Mivet.app\n");
+  test::writeFile(dir.file("at the cap"), std::string(4096, '/'));
+  EXPECT_EQ(readAppPathFile(dir.file("at the cap")), std::string(4096, '/'));
+  test::writeFile(dir.file("over the cap"), std::string(4097, '/'));
   test::writeFile(dir.file("huge"), std::string(5000, '/'));
   ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
   std::filesystem::create_directories(dir.file("directory"));
-  std::vector<std::string> unusable{"huge", "fifo", "directory", "missing"};
+  std::vector<std::string> unusable{"over the cap", "huge", "fifo", "directory", "missing"};
   struct stat zero {};
   if (::geteuid() == 0 && ::stat("/dev/zero", &zero) == 0 &&
       ::mknod(dir.file("zero").c_str(), S_IFCHR | 0666, zero.st_rdev) == 0) {
     unusable.push_back("zero");
   }
+  FifoWriter writer(dir.file("fifo"));
+  ASSERT_TRUE(test::waitUntilSleepingIn(test::BlockingCall::open, writer.pid(), writer.pid()));
   for (const std::string& name : unusable) {
     EXPECT_EQ(readAppPathFile(dir.file(name)), std::nullopt) << name;
   }
+  EXPECT_TRUE(test::sleepingIn(test::BlockingCall::open, writer.pid(), writer.pid()))
+      << "the FIFO was opened, which let its writer go on";
 }
 
 #ifdef __linux__

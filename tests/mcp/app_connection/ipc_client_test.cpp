@@ -150,7 +150,8 @@ struct RetryProbe {
 
 IPCResult sendWithRetry(
     const SocketConfig& config, RetryProbe& probe,
-    const std::function<void(int)>& onPause = [](int) {}, int timeoutSeconds = ipcTimeoutSeconds) {
+    const std::function<void(int)>& onPause = [](int) {}, int timeoutSeconds = ipcTimeoutSeconds,
+    const AppConnector& connect = connectToAppSocket) {
   auto document = parseJsonDocument("{}");
   return sendIPC(
       config, "tasks_list", document->root, [&] { ++probe.launches; },
@@ -158,7 +159,7 @@ IPCResult sendWithRetry(
         EXPECT_EQ(microseconds, 150000u);
         onPause(++probe.pauses);
       },
-      timeoutSeconds);
+      timeoutSeconds, connect);
 }
 
 TEST_F(IpcClientTest, ExplicitSocketIsNeverLaunched) {
@@ -214,6 +215,22 @@ TEST_F(IpcClientTest, AStuckApplicationFailsOnceWithoutALaunchOrRetries) {
   auto result = sendWithRetry(
       {socketPath(), true}, probe, [](int) {}, 1);
   EXPECT_EQ(result.error, "ipc_read_failed");
+  EXPECT_EQ(probe.launches, 0);
+  EXPECT_EQ(probe.pauses, 0);
+}
+
+// Shown above where a backlog can be filled; this holds wherever it cannot.
+TEST_F(IpcClientTest, AConnectThatTimesOutFailsOnceWithoutALaunchOrRetries) {
+  RetryProbe probe;
+  int connects = 0;
+  auto timingOut = [&](const std::string&, int) -> std::variant<UniqueFd, ConnectFailure> {
+    ++connects;
+    return ConnectFailure::timedOut;
+  };
+  auto result = sendWithRetry(
+      {socketPath(), true}, probe, [](int) {}, 1, timingOut);
+  EXPECT_EQ(result.error, "ipc_read_failed");
+  EXPECT_EQ(connects, 1);
   EXPECT_EQ(probe.launches, 0);
   EXPECT_EQ(probe.pauses, 0);
 }

@@ -558,44 +558,68 @@ TEST(CommandLine, AsRootACommandThatCannotActAsTheHomesOwnerStops) {
 }
 
 // A FIFO or a device where a configuration file belongs is neither read
-// (the process would block, or read forever) nor replaced.
-TEST(CommandLine, SpecialFilesAreNeitherReadNorReplaced) {
-  struct Case {
-    std::string client, file;
-    const char* device;  // nullptr: a FIFO; else a node like this device, reached through a link
-  };
-  for (const Case& c : std::vector<Case>{
-           {"claude", "/.claude.json", nullptr},
-           {"codex", "/.codex/config.toml", nullptr},
-           {"antigravity", "/.gemini/config/mcp_config.json", nullptr},
-           {"claude", "/.claude.json", "/dev/null"},
-           {"codex", "/.codex/config.toml", "/dev/zero"},
+// (the process would block, or read forever) nor replaced. `special` is the
+// FIFO or device node, at the client's file `file` or linked from there.
+void expectNeitherReadNorReplaced(const Home& home, const std::string& client,
+                                  const std::string& file, const std::string& special,
+                                  mode_t type) {
+  std::string status = home.run({"--status"}).out;
+  auto document = parseJsonDocument(status);
+  ASSERT_TRUE(document) << status;
+  EXPECT_FALSE(objectMember(document->root, client)->at_key("connected").get_bool().value());
+
+  ProcessResult install = home.run({"--install", client});
+  EXPECT_EQ(install.exitStatus, 1) << file;
+  EXPECT_TRUE(install.err.starts_with("Install failed: ")) << install.err;
+  EXPECT_EQ(home.run({"--uninstall", client}).exitStatus, 0) << file;
+  EXPECT_EQ(lstatOf(special).st_mode & S_IFMT, type) << file;
+}
+
+struct ClientFile {
+  std::string client, file;
+};
+
+TEST(CommandLine, FifosAreNeitherReadNorReplaced) {
+  for (const auto& [client, file] : std::vector<ClientFile>{
+           {"claude", "/.claude.json"},
+           {"codex", "/.codex/config.toml"},
+           {"antigravity", "/.gemini/config/mcp_config.json"},
        }) {
     Home home;
-    std::string path = home.h + c.file, special = path;
+    std::string path = home.h + file;
     fs::create_directories(fs::path(path).parent_path());
-    if (c.device == nullptr) {
-      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    } else {
-      if (::geteuid() != 0) GTEST_SKIP() << "needs root to make device nodes";
-      struct stat device {};
-      ASSERT_EQ(::stat(c.device, &device), 0);
-      special = home.h + "/device-node";
-      if (::mknod(special.c_str(), S_IFCHR | 0666, device.st_rdev) != 0) {
-        GTEST_SKIP() << "device nodes cannot be made here";
-      }
-      fs::create_symlink(special, path);
-    }
-    std::string status = home.run({"--status"}).out;
-    auto document = parseJsonDocument(status);
-    ASSERT_TRUE(document) << status;
-    EXPECT_FALSE(objectMember(document->root, c.client)->at_key("connected").get_bool().value());
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    expectNeitherReadNorReplaced(home, client, file, path, S_IFIFO);
+  }
+}
 
-    ProcessResult install = home.run({"--install", c.client});
-    EXPECT_EQ(install.exitStatus, 1) << c.file;
-    EXPECT_TRUE(install.err.starts_with("Install failed: ")) << install.err;
-    EXPECT_EQ(home.run({"--uninstall", c.client}).exitStatus, 0) << c.file;
-    EXPECT_EQ(lstatOf(special).st_mode & S_IFMT, c.device ? S_IFCHR : S_IFIFO) << c.file;
+// Makes at `node` a device node like `device`; false when that cannot be done.
+bool makeNodeLike(const char* device, const std::string& node) {
+  struct stat original {};
+  return ::stat(device, &original) == 0 &&
+         ::mknod(node.c_str(), S_IFCHR | 0666, original.st_rdev) == 0;
+}
+
+// A node like /dev/null or /dev/zero, reached through a link.
+TEST(CommandLine, DevicesAreNeitherReadNorReplaced) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to make device nodes";
+  if (TempDir probe; !makeNodeLike("/dev/null", probe.file("null"))) {
+    GTEST_SKIP() << "device nodes cannot be made here";
+  }
+  struct Case {
+    ClientFile where;
+    const char* device;
+  };
+  for (const auto& [where, device] : std::vector<Case>{
+           {{"claude", "/.claude.json"}, "/dev/null"},
+           {{"codex", "/.codex/config.toml"}, "/dev/zero"},
+       }) {
+    Home home;
+    std::string path = home.h + where.file, node = home.h + "/device-node";
+    fs::create_directories(fs::path(path).parent_path());
+    ASSERT_TRUE(makeNodeLike(device, node)) << device;
+    fs::create_symlink(node, path);
+    expectNeitherReadNorReplaced(home, where.client, where.file, node, S_IFCHR);
   }
 }
 

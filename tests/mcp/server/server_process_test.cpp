@@ -2,13 +2,13 @@
 #include "common/json_reader.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_app.h"
+#include "tests/support/sleeping_in.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/unusual_json.h"
 
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <thread>
 
 namespace mivet::mcp {
 namespace {
@@ -133,10 +133,14 @@ TEST_F(ServerProcessTest, NonBlockingStdinAndStdoutAreWaitedFor) {
   });
   test::ProcessOptions options;
   options.nonBlockingStdio = true;
+  options.fullStdout = true;
   test::ChildProcess server({MIVET_MCP_BINARY, "--socket", socketPath()}, options);
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // nothing to read yet
+  ASSERT_TRUE(test::waitUntilSleepingIn(test::BlockingCall::poll, server.pid(), server.pid()))
+      << "it did not wait for its empty stdin";
   server.write(callLine(1, "tasks_list") + std::string(ping) + "\n");
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the answer fills the pipe
+  ASSERT_TRUE(app.waitForRequests(1, std::chrono::seconds(10)));
+  ASSERT_TRUE(test::waitUntilSleepingIn(test::BlockingCall::poll, server.pid(), server.pid()))
+      << "it did not wait for room in its full stdout";
   auto answer = server.readLine();
   ASSERT_TRUE(answer);
   EXPECT_EQ(toolText(*answer), R"({"blob":")" + blob + "\"}");
