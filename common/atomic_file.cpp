@@ -162,17 +162,25 @@ PreparedReplacement::~PreparedReplacement() {
 }
 
 void PreparedReplacement::commit() {
+  moveIntoPlace();
+  makeDurable();
+}
+
+bool PreparedReplacement::moveIntoPlaceIfUnchanged(const FileVersion& expected) {
+  if (currentFileVersion(targetPath_) != expected) return false;
+  moveIntoPlace();
+  return true;
+}
+
+void PreparedReplacement::moveIntoPlace() {
   if (::rename(temporaryPath_.c_str(), targetPath_.c_str()) != 0) {
     fail(reportedPath_, "cannot move the temporary file into place", errno);
   }
   temporaryPath_.clear();
-  flushDirectory(parentDirectoryOf(targetPath_));
 }
 
-bool PreparedReplacement::commitIfUnchanged(const FileVersion& expected) {
-  if (currentFileVersion(targetPath_) != expected) return false;
-  commit();
-  return true;
+void PreparedReplacement::makeDurable() const {
+  flushDirectory(parentDirectoryOf(targetPath_));
 }
 
 void replaceFileAtomically(const std::string& path, std::string_view content) {

@@ -39,18 +39,24 @@ class PreparedReplacement {
   PreparedReplacement(const PreparedReplacement&) = delete;
   PreparedReplacement& operator=(const PreparedReplacement&) = delete;
 
-  // Renames the temporary file over the final target. Throws
-  // std::runtime_error naming the file when that fails.
+  // Renames the temporary file over the final target and makes that
+  // durable. Throws std::runtime_error naming the file when the rename fails.
   void commit();
 
-  // Commits only while the final target is still the version `expected`
-  // (one whose `exists` is false: still absent), checked just before the
-  // rename. Returns false, changing nothing, when another program has
+  // The rename alone, only while the final target is still the version
+  // `expected` (one whose `exists` is false: still absent), checked just
+  // before it. Returns false, changing nothing, when another program has
   // replaced, written or created it since: a writer that takes no lock can
-  // then only slip in between that check and the rename.
-  bool commitIfUnchanged(const FileVersion& expected);
+  // then only slip in between that check and the rename. makeDurable
+  // follows, once whatever lock guarded the rename is released.
+  bool moveIntoPlaceIfUnchanged(const FileVersion& expected);
+
+  // Flushes the directory, so that the rename survives a power failure.
+  void makeDurable() const;
 
  private:
+  void moveIntoPlace();
+
   std::string reportedPath_;
   std::string targetPath_;
   std::string temporaryPath_;  // empty once committed

@@ -33,6 +33,17 @@ ConfigFileRead readConfigFile(const std::string& path) {
           .problem = "cannot read " + path + ": " + std::strerror(file.error)};
 }
 
+namespace {
+
+bool moveIntoPlaceIfUnchanged(PreparedReplacement& replacement, const std::string& path,
+                              const FileVersion& read, const SharedFileOptions& options) {
+  std::optional<DirectoryLock> lock;
+  if (options.lock) lock.emplace(path + ".lock", *options.lock);
+  return replacement.moveIntoPlaceIfUnchanged(read);
+}
+
+}  // namespace
+
 void editConfigFile(const std::string& path, const ConfigEdit& edit,
                     const SharedFileOptions& options) {
   for (int attempt = 0; attempt < options.attempts; ++attempt) {
@@ -40,9 +51,10 @@ void editConfigFile(const std::string& path, const ConfigEdit& edit,
     std::optional<std::string> content = edit(file);
     if (!content) return;
     PreparedReplacement replacement(path, *content);
-    std::optional<DirectoryLock> lock;
-    if (options.lock) lock.emplace(path + ".lock", *options.lock);
-    if (replacement.commitIfUnchanged(file.version)) return;
+    if (moveIntoPlaceIfUnchanged(replacement, path, file.version, options)) {
+      replacement.makeDurable();
+      return;
+    }
   }
   throw std::runtime_error(path + " kept changing while it was being edited (another program " +
                            "is writing it); it was left as the other program wrote it; try again");

@@ -116,13 +116,13 @@ TEST(AtomicFile, CommitIfUnchangedLeavesAFileChangedMeanwhile) {
     PreparedReplacement ours(path, "ours");
     writeFile(path + ".theirs", "theirs");
     fs::rename(path + ".theirs", path);
-    EXPECT_FALSE(ours.commitIfUnchanged(read));
+    EXPECT_FALSE(ours.moveIntoPlaceIfUnchanged(read));
   }
   EXPECT_EQ(readFile(path), "theirs");
   EXPECT_EQ(entryCount(dir.path()), 1u);
   {
     PreparedReplacement ours(dir.file("new.json"), "ours");
-    EXPECT_TRUE(ours.commitIfUnchanged(FileVersion{}));  // still absent
+    EXPECT_TRUE(ours.moveIntoPlaceIfUnchanged(FileVersion{}));  // still absent
   }
   EXPECT_EQ(readFile(dir.file("new.json")), "ours");
 }
