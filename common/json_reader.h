@@ -12,8 +12,9 @@
 // is accepted, including what the parser cannot hold as it is; such values
 // come back in a form the writer turns back into the same text:
 // - a number that no 64-bit integer or double can hold (12345678901234567890123,
-//   1e400) is a string element whose first byte is 0xFF, followed by the
-//   number exactly as written (see rawNumberText);
+//   1e400, and 1e-400, whose digits are not all zero but which a double
+//   rounds to zero) is a string element whose first byte is 0xFF, followed by
+//   the number exactly as written (see rawNumberText);
 // - a string with an escaped surrogate that has no partner ("\ud800", what a
 //   string cut inside an emoji turns into) holds that surrogate in its 3-byte
 //   generalized UTF-8 form (ED A0 80), which the writer escapes back.

@@ -1,5 +1,6 @@
 #include "json_writer.h"
 
+#include "json_escapes.h"
 #include "json_reader.h"
 #include "unicode_text.h"
 
@@ -15,7 +16,6 @@
 namespace mivet {
 namespace {
 
-constexpr char hexDigits[] = "0123456789abcdef";
 constexpr char emptyLevel = '0';
 constexpr char filledLevel = '1';
 
@@ -23,9 +23,8 @@ constexpr char filledLevel = '1';
 // backslash and, in most styles, slash.
 constexpr std::array<bool, 256> escapeTable(bool slash) {
   std::array<bool, 256> table{};
-  for (int c = 0; c < 0x20; ++c) table[c] = true;
-  table['"'] = table['\\'] = true;
-  table['/'] = slash;
+  for (int c = 0; c < 0x80; ++c)
+    table[c] = !jsonEscape(static_cast<unsigned char>(c), slash).empty();
   return table;
 }
 constexpr auto escapeWithSlash = escapeTable(true);
@@ -66,46 +65,12 @@ std::uint64_t shiftOutBytes(std::uint64_t word, std::size_t count) {
   }
 }
 
-// Writes \uXXXX for `codePoint` (below U+10000) at `out`; returns the end of it.
-char* writeUnicodeEscape(char* out, unsigned codePoint) {
-  *out++ = '\\';
-  *out++ = 'u';
-  for (int shift = 12; shift >= 0; shift -= 4) *out++ = hexDigits[(codePoint >> shift) & 0xF];
-  return out;
-}
-
-// Writes the escape sequence of `byte` at `out`; returns the end of it.
+// Writes the escape of `byte`, one that escapeTable marks, at `out`; returns
+// the end of it.
 char* writeEscape(char* out, unsigned char byte) {
-  *out++ = '\\';
-  switch (byte) {
-    case '"':
-      *out++ = '"';
-      break;
-    case '\\':
-      *out++ = '\\';
-      break;
-    case '/':
-      *out++ = '/';
-      break;
-    case '\b':
-      *out++ = 'b';
-      break;
-    case '\f':
-      *out++ = 'f';
-      break;
-    case '\n':
-      *out++ = 'n';
-      break;
-    case '\r':
-      *out++ = 'r';
-      break;
-    case '\t':
-      *out++ = 't';
-      break;
-    default:
-      return writeUnicodeEscape(out - 1, byte);
-  }
-  return out;
+  const std::string_view escape = jsonEscape(byte, true);
+  std::memcpy(out, escape.data(), escape.size());
+  return out + escape.size();
 }
 
 // Members in ascending key order, equal keys in their original order. Most
