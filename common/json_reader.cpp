@@ -144,17 +144,11 @@ simdjson::dom::object emptyJsonObject() {
   return empty.root;
 }
 
-std::optional<std::string_view> rawNumberText(std::string_view elementString) {
-  if (elementString.empty() || elementString.front() != '\xFF') return std::nullopt;
-  return elementString.substr(1);
-}
-
 std::optional<std::string_view> jsonString(simdjson::dom::element value) {
-  std::string_view text;
-  if (value.get_string().get(text) != simdjson::SUCCESS || rawNumberText(text)) {
-    return std::nullopt;
-  }
-  return text;
+  if (value.type() != simdjson::dom::element_type::STRING) return std::nullopt;
+  auto content = stringContent(value);
+  if (content.isRawNumber) return std::nullopt;
+  return content.text;
 }
 
 std::optional<std::string_view> stringMember(simdjson::dom::object object, std::string_view key) {

@@ -322,11 +322,11 @@ void JsonWriter::element(simdjson::dom::element value) {
       // The reader has already checked parsed strings: UTF-8 but for lone
       // surrogates, or a number kept as it was written.
       beforeValue();
-      std::string_view text = value.get_string().value_unsafe();
-      if (auto number = rawNumberText(text)) {
-        out_ += *number;
+      auto content = stringContent(value);
+      if (content.isRawNumber) {
+        out_ += content.text;
       } else {
-        escapedValidUtf8(text);
+        escapedValidUtf8(content.text);
       }
       break;
     }
