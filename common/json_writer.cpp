@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace mivet {
@@ -71,6 +72,19 @@ char* writeEscape(char* out, unsigned char byte) {
   const std::string_view escape = jsonEscape(byte, true);
   std::memcpy(out, escape.data(), escape.size());
   return out + escape.size();
+}
+
+// simdjson 4 added an element type for integers beyond 64 bits, made only
+// when the parser is asked to keep such numbers as text (this project does
+// not ask). Their digits, exactly as written; nullopt for every other element
+// and with older releases, whose elements have no get_bigint.
+template <typename Element>
+std::optional<std::string_view> bigIntegerDigits(Element value) {
+  if constexpr (requires { value.get_bigint(); }) {
+    std::string_view digits;
+    if (value.get_bigint().get(digits) == simdjson::SUCCESS) return digits;
+  }
+  return std::nullopt;
 }
 
 // Members in ascending key order, equal keys in their original order. Most
@@ -344,6 +358,13 @@ void JsonWriter::element(simdjson::dom::element value) {
       break;
     case element_type::NULL_VALUE:
       null();
+      break;
+    default:  // element types of newer simdjson releases
+      if (auto digits = bigIntegerDigits(value)) {
+        raw(*digits);
+      } else {
+        failed_ = true;
+      }
       break;
   }
 }
