@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/json_text_walk.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -11,10 +13,10 @@
 // costs a tree of values next to the text and a second walk over them, which
 // for the large frames (up to 1 MiB) shows in time and in memory
 // (bench/bridge_bench measures both ways). So the text is walked once
-// instead, its grammar checked on the way, and copied in long runs, rewriting
-// only what the writer writes differently (white space between tokens, "/"
-// inside strings, \u escapes), or taken as it is when nothing needs
-// rewriting (message_text.h, app_forwarding.cpp).
+// instead (common/json_text_walk.h), its grammar checked on the way, and copied in long runs,
+// rewriting only what the writer writes differently (white space between tokens, "/" inside
+// strings, \u escapes), or taken as it is when nothing needs rewriting (message_text.h,
+// app_forwarding.cpp).
 //
 // What the walk vouches for, when it returns a length: the text is one JSON
 // value that the strict parser accepts, and the copy is the writer's compact
@@ -53,8 +55,5 @@ std::optional<std::size_t> compactValueLength(std::string_view text);
 // offset just past it, or nullopt when the walk gives up.
 std::optional<std::size_t> skipValidValue(std::string_view text, std::size_t at,
                                           std::size_t levels);
-
-// The offset of the first byte from `at` that is not JSON white space.
-std::size_t skipJsonSpace(std::string_view text, std::size_t at);
 
 }  // namespace mivet::bridge

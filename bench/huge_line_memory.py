@@ -2,8 +2,9 @@
 """Resident memory of mivet-mcp around one huge request line.
 
 For each line shape and size: start mivet-mcp, send the huge line (a ping
-whose params hold the bulk) and then a plain ping, wait for both answers, and
-read the process's peak and current resident memory from /proc (Linux only).
+whose params hold the bulk, or a line that is not JSON) and then a plain
+ping, wait for the answers, and read the process's peak and current resident
+memory from /proc (Linux only).
 Prints the peak as a multiple of the line size and the resident size left
 afterwards next to the idle size of a server that only answered a ping; then
 the same for several huge lines one after another.
@@ -34,6 +35,8 @@ def line(shape, megabytes):
         body = b"[" + b"[1,2]," * (size // 6) + b"0]"
     else:  # one long string: few values, many bytes
         body = b'"' + b"x" * size + b'"'
+    if shape == "invalid":  # the long string, one brace short: refused
+        return head + body + b"}\n"
     return head + body + b"}}\n"
 
 
@@ -45,14 +48,14 @@ def status_kib(pid, field):
     raise RuntimeError(field + " missing")
 
 
-def measure(binary, request):
+def measure(binary, request, answered):
     with tempfile.TemporaryDirectory() as home:
         server = subprocess.Popen([binary, "--socket", home + "/none.sock"],
                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                   env={"HOME": home})
         server.stdin.write(request + PING)
         server.stdin.flush()
-        answers = [server.stdout.readline() for _ in range(request.count(b"\n") + 1)]
+        answers = [server.stdout.readline() for _ in range(answered)]
         if not all(answers):
             raise RuntimeError("mivet-mcp gave fewer answers than expected")
         peak = status_kib(server.pid, "VmHWM")
@@ -137,12 +140,14 @@ def main():
         sys.exit("usage: bench/huge_line_memory.py PATH/TO/mivet-mcp\n"
                  "       bench/huge_line_memory.py --bridge PATH/TO/mivet-browser-bridge")
     binary = sys.argv[1]
-    _, idle = measure(binary, b"")
+    _, idle = measure(binary, b"", 1)
     print(f"idle after one ping: {idle:.1f} MiB resident")
     print(f"{'line':>22} {'peak MiB':>9} {'peak/line':>9} {'after MiB':>9}")
-    for shape, megabytes in (("dense", 20), ("string-heavy", 20), ("string-heavy", 100)):
+    for shape, megabytes in (("dense", 20), ("string-heavy", 20), ("string-heavy", 100),
+                             ("invalid", 100)):
         request = line(shape, megabytes)
-        peak, after = measure(binary, request)
+        # A line that is not JSON gets no answer, the ping after it does.
+        peak, after = measure(binary, request, 1 if shape == "invalid" else 2)
         mib = len(request) / (1 << 20)
         print(f"{shape + ' ' + str(megabytes) + ' MB':>22} {peak:9.1f} {peak / mib:9.2f} {after:9.1f}")
     # After the first large block it frees, glibc takes the next ones of up to

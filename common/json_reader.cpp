@@ -18,28 +18,6 @@ std::unique_ptr<simdjson::dom::parser> newParser(std::size_t depth) {
   return parser;
 }
 
-// The deepest nesting of arrays and objects in valid JSON text.
-std::size_t containerDepth(std::string_view text) {
-  std::size_t depth = 0, deepest = 0;
-  bool inString = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (inString) {
-      if (c == '\\')
-        ++i;
-      else if (c == '"')
-        inString = false;
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      deepest = std::max(deepest, ++depth);
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return deepest;
-}
-
 std::optional<simdjson::dom::object> asObject(simdjson::dom::element root) {
   simdjson::dom::object object;
   if (root.get_object().get(object) != simdjson::SUCCESS) return std::nullopt;
@@ -62,32 +40,60 @@ simdjson::dom::parser& exactParser(JsonParser& parser) {
   return *parser.exact;
 }
 
-std::optional<simdjson::dom::object> parseWithStandIns(JsonParser& parser, std::string_view text) {
-  auto rewritten = detail::withStandIns(text);
-  if (!rewritten) return std::nullopt;
-  simdjson::dom::element root;
-  if (exactParser(parser).parse(rewritten->text).get(root) != simdjson::SUCCESS) {
-    return std::nullopt;
+// Whether the document holds a double that is zero: a zero as written, or a
+// number whose digits are not all zero that the parser rounded to zero.
+bool holdsZeroDouble(simdjson::dom::element element) {
+  switch (element.type()) {
+    case simdjson::dom::element_type::OBJECT: {
+      const simdjson::dom::object object = element.get_object().value_unsafe();
+      return std::any_of(object.begin(), object.end(),
+                         [](auto field) { return holdsZeroDouble(field.value); });
+    }
+    case simdjson::dom::element_type::ARRAY: {
+      const simdjson::dom::array array = element.get_array().value_unsafe();
+      return std::any_of(array.begin(), array.end(), holdsZeroDouble);
+    }
+    case simdjson::dom::element_type::DOUBLE:
+      return element.get_double().value_unsafe() == 0;
+    default:
+      return false;
   }
-  if (containerDepth(rewritten->text) > maxJsonDepth) return std::nullopt;
-  detail::restoreStandIns(root, rewritten->strings);
+}
+
+// The top-level object of `text`, parsed again with stand-ins for the values
+// the parser cannot hold as written when it holds any; `asParsed` when it
+// holds none (nullopt when the parser refused the text). Checks the depth of
+// the text exactly on the way.
+std::optional<simdjson::dom::object> withStandInsIfNeeded(
+    JsonParser& parser, std::string_view text, std::optional<simdjson::dom::element> asParsed) {
+  auto standIns = detail::findStandIns(text);
+  if (!standIns) return std::nullopt;
+  if (standIns->edits.empty()) return asParsed ? asObject(*asParsed) : std::nullopt;
+  const std::string rewritten = detail::withStandIns(text, *standIns);
+  simdjson::dom::element root;
+  if (exactParser(parser).parse(rewritten).get(root) != simdjson::SUCCESS) return std::nullopt;
+  detail::restoreStandIns(root, standIns->strings);
   return asObject(root);
 }
 
 std::optional<simdjson::dom::object> parseExactly(JsonParser& parser, std::string_view text) {
   simdjson::dom::element root;
   auto error = exactParser(parser).parse(text.data(), text.size()).get(root);
-  if (mayBeUnrepresentable(error)) return parseWithStandIns(parser, text);
-  if (error != simdjson::SUCCESS || containerDepth(text) > maxJsonDepth) return std::nullopt;
-  return asObject(root);
+  if (error == simdjson::SUCCESS) return withStandInsIfNeeded(parser, text, root);
+  if (mayBeUnrepresentable(error)) return withStandInsIfNeeded(parser, text, std::nullopt);
+  return std::nullopt;
 }
 
 std::optional<simdjson::dom::object> afterShallowParse(JsonParser& parser, std::string_view text,
                                                        simdjson::error_code error,
                                                        simdjson::dom::element root) {
-  if (error == simdjson::SUCCESS) return asObject(root);
+  if (error == simdjson::SUCCESS) {
+    auto object = asObject(root);
+    if (!object || !holdsZeroDouble(root)) return object;
+    return withStandInsIfNeeded(parser, text, root);
+  }
   if (error == simdjson::DEPTH_ERROR) return parseExactly(parser, text);
-  if (mayBeUnrepresentable(error)) return parseWithStandIns(parser, text);
+  if (mayBeUnrepresentable(error)) return withStandInsIfNeeded(parser, text, std::nullopt);
   return std::nullopt;
 }
 
@@ -138,17 +144,11 @@ simdjson::dom::object emptyJsonObject() {
   return empty.root;
 }
 
-std::optional<std::string_view> rawNumberText(std::string_view elementString) {
-  if (elementString.empty() || elementString.front() != '\xFF') return std::nullopt;
-  return elementString.substr(1);
-}
-
 std::optional<std::string_view> jsonString(simdjson::dom::element value) {
-  std::string_view text;
-  if (value.get_string().get(text) != simdjson::SUCCESS || rawNumberText(text)) {
-    return std::nullopt;
-  }
-  return text;
+  if (value.type() != simdjson::dom::element_type::STRING) return std::nullopt;
+  auto content = stringContent(value);
+  if (content.isRawNumber) return std::nullopt;
+  return content.text;
 }
 
 std::optional<std::string_view> stringMember(simdjson::dom::object object, std::string_view key) {

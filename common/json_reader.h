@@ -12,8 +12,9 @@
 // is accepted, including what the parser cannot hold as it is; such values
 // come back in a form the writer turns back into the same text:
 // - a number that no 64-bit integer or double can hold (12345678901234567890123,
-//   1e400) is a string element whose first byte is 0xFF, followed by the
-//   number exactly as written (see rawNumberText);
+//   1e400, and 1e-400, whose digits are not all zero but which a double
+//   rounds to zero) is a string element whose first byte is 0xFF, followed by
+//   the number exactly as written (see stringContent);
 // - a string with an escaped surrogate that has no partner ("\ud800", what a
 //   string cut inside an emoji turns into) holds that surrogate in its 3-byte
 //   generalized UTF-8 form (ED A0 80), which the writer escapes back.
@@ -68,9 +69,21 @@ std::optional<JsonDocument> parseJsonDocument(std::string_view text);
 // An empty JSON object, for params that were absent or not an object.
 simdjson::dom::object emptyJsonObject();
 
-// The number text of a string element that stands for a number no 64-bit
-// integer or double holds; nullopt for every other string.
-std::optional<std::string_view> rawNumberText(std::string_view elementString);
+// What a string element holds: text, or the number text of a number that no
+// 64-bit integer or double holds.
+struct StringContent {
+  std::string_view text;
+  bool isRawNumber = false;
+};
+
+// The content of `stringElement`, which must be of type STRING. Code outside
+// the reader reads strings through this or jsonString, never straight from
+// the element, which would take a raw number for text (scripts/check.sh).
+inline StringContent stringContent(simdjson::dom::element stringElement) {
+  std::string_view text = stringElement.get_string().value_unsafe();
+  if (!text.empty() && text.front() == '\xFF') return {text.substr(1), true};
+  return {text, false};
+}
 
 // The string of a string element; nullopt for every other element, raw
 // numbers included.

@@ -1,5 +1,8 @@
 #include "json_stand_ins.h"
 
+#include "json_escapes.h"
+#include "json_text_walk.h"
+
 #include <cstdint>
 
 namespace mivet::detail {
@@ -9,142 +12,156 @@ constexpr char rawNumberStandIn = '~';
 constexpr char rawNumberMark = '\xFF';
 // Surrogates U+D800..U+DFFF stand in as U+E000..U+E7FF: both are three bytes
 // of UTF-8, and only the first two bytes differ.
-constexpr std::uint32_t standInOffset = 0x800;
+constexpr char32_t standInOffset = 0x800;
 
-bool isHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// The value of the \uXXXX escape at text[at] (the backslash), or nullopt.
-std::optional<std::uint32_t> unicodeEscapeAt(std::string_view text, std::size_t at) {
-  if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u') return std::nullopt;
-  std::uint32_t value = 0;
-  for (std::size_t i = at + 2; i < at + 6; ++i) {
-    if (!isHex(text[i])) return std::nullopt;
-    value = value * 16 + static_cast<std::uint32_t>(text[i] <= '9'   ? text[i] - '0'
-                                                    : text[i] <= 'F' ? text[i] - 'A' + 10
-                                                                     : text[i] - 'a' + 10);
-  }
-  return value;
-}
-
-bool isHighSurrogate(std::uint32_t c) {
+bool isHighSurrogate(char32_t c) {
   return c >= 0xD800 && c <= 0xDBFF;
 }
-bool isSurrogate(std::uint32_t c) {
+bool isLowSurrogate(char32_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
+bool isSurrogate(char32_t c) {
   return c >= 0xD800 && c <= 0xDFFF;
 }
-bool isStandInRange(std::uint32_t c) {
+bool isStandInRange(char32_t c) {
   return c >= 0xE000 && c <= 0xE7FF;
 }
 
-void writeEscape(std::string& out, std::uint32_t value) {
-  constexpr char hex[] = "0123456789abcdef";
-  out += "\\u";
-  for (int shift = 12; shift >= 0; shift -= 4) out += hex[(value >> shift) & 0xF];
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
 }
 
-// Copies the string token that starts at text[at] (its opening quote) to
-// `out`, each lone escaped surrogate replaced by its stand-in, and notes
-// those in `string`. Returns the offset past the closing quote, or the end
-// of the text for a string that is never closed.
-std::size_t copyString(std::string_view text, std::size_t at, std::string& out,
-                       StandInString& string) {
-  std::size_t inRange = 0;  // code points U+E000..U+E7FF seen so far
-  std::size_t i = at + 1;
-  out += '"';
-  while (i < text.size() && text[i] != '"') {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (auto escaped = unicodeEscapeAt(text, i)) {
-      auto next = unicodeEscapeAt(text, i + 6);
-      if (isHighSurrogate(*escaped) && next && *next >= 0xDC00 && *next <= 0xDFFF) {
-        out.append(text.substr(i, 12));
-        i += 12;
-        continue;
-      }
-      if (isSurrogate(*escaped)) {
-        string.surrogates.push_back(inRange);
-        writeEscape(out, *escaped + standInOffset);
-      } else {
-        out.append(text.substr(i, 6));
-      }
-      inRange += isSurrogate(*escaped) || isStandInRange(*escaped) ? 1 : 0;
-      i += 6;
-    } else if (byte == '\\') {
-      out.append(text.substr(i, 2));
-      i += 2;
-    } else {
-      if (byte == 0xEE && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-          static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-        ++inRange;
-      }
-      out += text[i];
-      ++i;
-    }
-  }
-  if (i < text.size()) {
-    out += '"';
+// The end of the number -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)? that
+// begins at text[at]; nullopt when none begins there.
+std::optional<std::size_t> jsonNumberEnd(std::string_view text, std::size_t at) {
+  std::size_t i = at;
+  auto digits = [&] {
+    const std::size_t start = i;
+    while (i < text.size() && isDigit(text[i])) ++i;
+    return i > start;
+  };
+  if (i < text.size() && text[i] == '-') ++i;
+  if (i < text.size() && text[i] == '0') {
     ++i;
+  } else if (!digits()) {
+    return std::nullopt;
+  }
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    if (!digits()) return std::nullopt;
+  }
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (!digits()) return std::nullopt;
   }
   return i;
 }
 
-bool isNumberChar(char c) {
-  return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+// Whether the number `token` surely lies within what the parser holds: an
+// integer of up to 18 digits, or a fraction short enough, with an exponent of
+// at most two digits, to lie far inside a double's range.
+bool surelyHeld(std::string_view token) {
+  const std::size_t exponent = token.find_first_of("eE");
+  if (exponent == std::string_view::npos) {
+    return token.size() <= 18 || (token.find('.') != std::string_view::npos && token.size() <= 20);
+  }
+  const std::size_t signs = token[exponent + 1] == '-' || token[exponent + 1] == '+' ? 1 : 0;
+  return token.size() <= 20 && token.size() - exponent - 1 - signs <= 2;
 }
 
-// Whether `token` is a number as JSON writes them: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
-bool isJsonNumber(std::string_view token) {
-  std::size_t i = 0;
-  auto digits = [&] {
-    std::size_t start = i;
-    while (i < token.size() && token[i] >= '0' && token[i] <= '9') ++i;
-    return i > start;
-  };
-  if (i < token.size() && token[i] == '-') ++i;
-  if (i < token.size() && token[i] == '0') {
-    ++i;
-  } else if (!digits()) {
-    return false;
-  }
-  if (i < token.size() && token[i] == '.') {
-    ++i;
-    if (!digits()) return false;
-  }
-  if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
-    ++i;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
-    if (!digits()) return false;
-  }
-  return i == token.size();
+bool hasNonZeroDigit(std::string_view mantissa) {
+  return mantissa.find_first_of("123456789") != std::string_view::npos;
 }
 
-// Whether the parser holds the number `token` (valid JSON number text).
+// Whether the parser holds the number `token` (valid JSON number text) as
+// written: it takes it, and does not round it to zero unless it is zero.
 bool parserHolds(std::string_view token, simdjson::dom::parser& probe) {
-  if (token.size() <= 18 && token.find_first_of(".eE") == std::string_view::npos) return true;
+  if (surelyHeld(token)) return true;
   std::string array;
   array.reserve(token.size() + 2);
   array += '[';
   array.append(token);
   array += ']';
-  simdjson::dom::element ignored;
-  return probe.parse(array).get(ignored) == simdjson::SUCCESS;
+  simdjson::dom::element number;
+  if (probe.parse(array).at(0).get(number) != simdjson::SUCCESS) return false;
+  double value = 0;
+  if (number.type() != simdjson::dom::element_type::DOUBLE ||
+      number.get_double().get(value) != simdjson::SUCCESS || value != 0) {
+    return true;
+  }
+  return !hasNonZeroDigit(token.substr(0, token.find_first_of("eE")));
 }
 
-struct Containers {
-  std::string open;   // '{' or '[' for each open container, innermost last
-  char previous = 0;  // the last character outside strings that is not white space
+// How many characters U+E000..U+E7FF text[from, to) holds as UTF-8.
+std::size_t literalStandInRange(std::string_view text, std::size_t from, std::size_t to) {
+  std::size_t count = 0;
+  for (std::size_t i = from; i + 1 < to; ++i) {
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    if (static_cast<unsigned char>(text[i]) == 0xEE && second >= 0x80 && second <= 0x9F) ++count;
+  }
+  return count;
+}
 
-  void see(char c) {
-    if (c == '{' || c == '[') open += c;
-    if ((c == '}' || c == ']') && !open.empty()) open.pop_back();
-    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') previous = c;
+// The walk's policy: notes every value the parser cannot hold as written.
+class StandInFinder {
+ public:
+  explicit StandInFinder(std::string_view text) : text_(text) {}
+
+  bool space(std::size_t /*at*/) const { return true; }
+  bool slash(std::size_t /*at*/) const { return true; }
+
+  void stringStart(std::size_t at) {
+    ordinal_ = strings_++;
+    inRange_ = 0;
+    countedTo_ = at + 1;
   }
-  // A number here is a value, not an object key (where JSON allows no number).
-  bool atValue() const {
-    return previous == ':' || previous == '[' ||
-           (previous == ',' && !open.empty() && open.back() == '[');
+
+  std::optional<std::size_t> unicodeEscape(std::size_t at, char32_t unit) {
+    if (isHighSurrogate(unit)) {
+      auto next = unicodeEscapeAt(text_, at + 6);
+      if (next && isLowSurrogate(*next)) return at + 12;  // a pair: one character
+    }
+    if (isSurrogate(unit) || isStandInRange(unit)) {
+      // Escaped or not, every character of U+E000..U+E7FF counts, or the
+      // restore would turn the wrong one into the surrogate.
+      inRange_ += literalStandInRange(text_, countedTo_, at);
+      countedTo_ = at + 6;
+      if (isSurrogate(unit)) noteSurrogate(at);
+      ++inRange_;
+    }
+    return at + 6;
   }
+
+  std::optional<std::size_t> number(std::size_t at) {
+    auto end = jsonNumberEnd(text_, at);
+    if (!end) return std::nullopt;
+    if (!parserHolds(text_.substr(at, *end - at), probe_)) {
+      found_.edits.push_back({at, *end - at, true});
+      found_.strings.push_back({strings_++, true, {}});  // a string in the rewritten text
+    }
+    return end;
+  }
+
+  StandIns found() && { return std::move(found_); }
+
+ private:
+  void noteSurrogate(std::size_t at) {
+    found_.edits.push_back({at, 6, false});
+    if (found_.strings.empty() || found_.strings.back().ordinal != ordinal_) {
+      found_.strings.push_back({ordinal_, false, {}});
+    }
+    found_.strings.back().surrogates.push_back(inRange_);
+  }
+
+  std::string_view text_;
+  simdjson::dom::parser probe_;
+  StandIns found_;
+  std::size_t strings_ = 0;  // strings seen so far, keys included
+  std::size_t ordinal_ = 0;  // the current string's
+  std::size_t inRange_ =
+      0;  // its characters U+E000..U+E7FF and surrogates before text_[countedTo_]
+  std::size_t countedTo_ = 0;  // where counting goes on in the current string
 };
 
 struct Restorer {
@@ -208,42 +225,34 @@ struct Restorer {
 
 }  // namespace
 
-std::optional<TextWithStandIns> withStandIns(std::string_view text) {
-  TextWithStandIns result;
-  result.text.reserve(text.size() + 64);
-  simdjson::dom::parser probe;
-  Containers containers;
-  std::size_t ordinal = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const char c = text[i];
-    if (c == '"') {
-      StandInString string{ordinal++, false, {}};
-      i = copyString(text, i, result.text, string);
-      if (!string.surrogates.empty()) result.strings.push_back(std::move(string));
-      containers.previous = '"';
-    } else if (c == '-' || (c >= '0' && c <= '9')) {
-      std::size_t end = i;
-      while (end < text.size() && isNumberChar(text[end])) ++end;
-      std::string_view token = text.substr(i, end - i);
-      if (containers.atValue() && isJsonNumber(token) && !parserHolds(token, probe)) {
-        result.strings.push_back({ordinal++, true, {}});
-        result.text += '"';
-        result.text += rawNumberStandIn;
-        result.text += token;
-        result.text += '"';
-      } else {
-        result.text += token;
-      }
-      containers.previous = '0';
-      i = end;
+std::optional<StandIns> findStandIns(std::string_view text) {
+  StandInFinder finder(text);
+  const std::size_t start = skipJsonSpace(text, 0);
+  auto end = JsonTextWalk(text, start, finder).run(maxJsonDepth);
+  if (!end || skipJsonSpace(text, *end) != text.size()) return std::nullopt;
+  return std::move(finder).found();
+}
+
+std::string withStandIns(std::string_view text, const StandIns& standIns) {
+  std::string out;
+  out.reserve(text.size() + 3 * standIns.edits.size());
+  std::size_t copied = 0;
+  for (const StandInEdit& edit : standIns.edits) {
+    out.append(text, copied, edit.at - copied);
+    if (edit.number) {
+      out += '"';
+      out += rawNumberStandIn;
+      out.append(text, edit.at, edit.length);
+      out += '"';
     } else {
-      containers.see(c);
-      result.text += c;
-      ++i;
+      char escape[6];
+      writeUnicodeEscape(escape, *unicodeEscapeAt(text, edit.at) + standInOffset);
+      out.append(escape, sizeof escape);
     }
+    copied = edit.at + edit.length;
   }
-  if (result.strings.empty()) return std::nullopt;
-  return result;
+  out.append(text, copied);
+  return out;
 }
 
 void restoreStandIns(simdjson::dom::element root, const std::vector<StandInString>& strings) {

@@ -1,5 +1,6 @@
 #include "json_writer.h"
 
+#include "json_escapes.h"
 #include "json_reader.h"
 #include "unicode_text.h"
 
@@ -10,12 +11,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace mivet {
 namespace {
 
-constexpr char hexDigits[] = "0123456789abcdef";
 constexpr char emptyLevel = '0';
 constexpr char filledLevel = '1';
 
@@ -23,9 +24,8 @@ constexpr char filledLevel = '1';
 // backslash and, in most styles, slash.
 constexpr std::array<bool, 256> escapeTable(bool slash) {
   std::array<bool, 256> table{};
-  for (int c = 0; c < 0x20; ++c) table[c] = true;
-  table['"'] = table['\\'] = true;
-  table['/'] = slash;
+  for (int c = 0; c < 0x80; ++c)
+    table[c] = !jsonEscape(static_cast<unsigned char>(c), slash).empty();
   return table;
 }
 constexpr auto escapeWithSlash = escapeTable(true);
@@ -66,46 +66,25 @@ std::uint64_t shiftOutBytes(std::uint64_t word, std::size_t count) {
   }
 }
 
-// Writes \uXXXX for `codePoint` (below U+10000) at `out`; returns the end of it.
-char* writeUnicodeEscape(char* out, unsigned codePoint) {
-  *out++ = '\\';
-  *out++ = 'u';
-  for (int shift = 12; shift >= 0; shift -= 4) *out++ = hexDigits[(codePoint >> shift) & 0xF];
-  return out;
+// Writes the escape of `byte`, one that escapeTable marks, at `out`; returns
+// the end of it.
+char* writeEscape(char* out, unsigned char byte) {
+  const std::string_view escape = jsonEscape(byte, true);
+  std::memcpy(out, escape.data(), escape.size());
+  return out + escape.size();
 }
 
-// Writes the escape sequence of `byte` at `out`; returns the end of it.
-char* writeEscape(char* out, unsigned char byte) {
-  *out++ = '\\';
-  switch (byte) {
-    case '"':
-      *out++ = '"';
-      break;
-    case '\\':
-      *out++ = '\\';
-      break;
-    case '/':
-      *out++ = '/';
-      break;
-    case '\b':
-      *out++ = 'b';
-      break;
-    case '\f':
-      *out++ = 'f';
-      break;
-    case '\n':
-      *out++ = 'n';
-      break;
-    case '\r':
-      *out++ = 'r';
-      break;
-    case '\t':
-      *out++ = 't';
-      break;
-    default:
-      return writeUnicodeEscape(out - 1, byte);
+// simdjson 4 added an element type for integers beyond 64 bits, made only
+// when the parser is asked to keep such numbers as text (this project does
+// not ask). Their digits, exactly as written; nullopt for every other element
+// and with older releases, whose elements have no get_bigint.
+template <typename Element>
+std::optional<std::string_view> bigIntegerDigits(Element value) {
+  if constexpr (requires { value.get_bigint(); }) {
+    std::string_view digits;
+    if (value.get_bigint().get(digits) == simdjson::SUCCESS) return digits;
   }
-  return out;
+  return std::nullopt;
 }
 
 // Members in ascending key order, equal keys in their original order. Most
@@ -357,11 +336,11 @@ void JsonWriter::element(simdjson::dom::element value) {
       // The reader has already checked parsed strings: UTF-8 but for lone
       // surrogates, or a number kept as it was written.
       beforeValue();
-      std::string_view text = value.get_string().value_unsafe();
-      if (auto number = rawNumberText(text)) {
-        out_ += *number;
+      auto content = stringContent(value);
+      if (content.isRawNumber) {
+        out_ += content.text;
       } else {
-        escapedValidUtf8(text);
+        escapedValidUtf8(content.text);
       }
       break;
     }
@@ -379,6 +358,13 @@ void JsonWriter::element(simdjson::dom::element value) {
       break;
     case element_type::NULL_VALUE:
       null();
+      break;
+    default:  // element types of newer simdjson releases
+      if (auto digits = bigIntegerDigits(value)) {
+        raw(*digits);
+      } else {
+        failed_ = true;
+      }
       break;
   }
 }

@@ -25,6 +25,24 @@ units=()
 while IFS= read -r file; do units+=("$file"); done < <(
   git ls-files 'common/*.cpp' 'mcp/*.cpp' 'MivetBrowserBridge/*.cpp' 'app_sim/*.cpp')
 
+echo "== string reads of parsed elements"
+# A number that no double holds is kept as a string element marked with 0xFF,
+# so only the reader (common/json_reader, with its stand-ins) reads element
+# strings directly; all other code goes through stringContent or jsonString.
+string_reads='get_string|get_c_str|get_u8string|is_string|get<(std::string_view|const char ?\*)>'
+for sample in 'v.get_string()' 'v.get<std::string_view>()' 'v.get<const char*>()' 'v.is_string()'; do
+  printf '%s\n' "$sample" | grep -Eq "$string_reads" ||
+    { echo "check.sh: the string-read rule misses $sample" >&2; exit 1; }
+done
+readers=()
+while IFS= read -r file; do readers+=("$file"); done < <(
+  git ls-files 'common/*' 'mcp/*' 'MivetBrowserBridge/*' 'app_sim/*' | grep -E '\.(cpp|h)$' |
+    grep -Ev '^common/json_(reader|stand_ins)\.')
+if grep -nE "$string_reads" "${readers[@]}"; then
+  echo "check.sh: read parsed strings through stringContent or jsonString (common/json_reader.h)" >&2
+  exit 1
+fi
+echo "no direct string reads in ${#readers[@]} files"
 echo "== clang-format"
 "$(first_command clang-format-14 clang-format)" --dry-run --Werror "${sources[@]}"
 echo "== clang-tidy"

@@ -1,6 +1,7 @@
 #include "common/json_writer.h"
 
 #include "common/json_reader.h"
+#include "common/json_stand_ins.h"
 
 #include <gtest/gtest.h>
 
@@ -92,6 +93,15 @@ TEST(JsonReaderTest, AcceptsDepth512AndRejectsDeeper) {
   EXPECT_FALSE(parseJsonObject(*parser, holding(512, "{}")));
   EXPECT_FALSE(parseJsonObject(*parser, holding(513, "7")));
   EXPECT_FALSE(parseJsonObject(*parser, nested(100000)));
+  // Also where the parser needs stand-ins: a number too large, or rounded to zero.
+  for (std::string number : {"1e400", "1e-400"}) {
+    auto withNumber = [&](std::size_t depth) {
+      return "{\"a\":" + number + ",\"b\":" + std::string(depth - 1, '[') +
+             std::string(depth - 1, ']') + "}";
+    };
+    EXPECT_TRUE(parseJsonObject(*parser, withNumber(512))) << number;
+    EXPECT_FALSE(parseJsonObject(*parser, withNumber(513))) << number;
+  }
   // The limit survives the parser growing for a larger document.
   std::string big = "{\"pad\":\"" + std::string(1 << 20, 'x') +
                     "\",\"d\":" + std::string(600, '[') + std::string(600, ']') + "}";
@@ -108,31 +118,57 @@ TEST(JsonReaderTest, RequiresOneObject) {
 }
 
 TEST(JsonReaderTest, ValidJsonBeyondThe64BitAndDoubleRangesReadsAndWritesBackExactly) {
-  const std::string text =
-      R"({"big":[-12345678901234567890123,1e400,18446744073709551616,4.5E-99999],)"
-      R"("s":["\ud800","x\uDFFFy","\ud83d\ude00","\ue000\ud801\ue7ff"],"\udc01":true})";
+  // Each text comes back byte for byte, or as the second text where one is given.
+  const std::pair<std::string, std::string> cases[] = {
+      {R"({"big":[-12345678901234567890123,1e400,18446744073709551616,-2.5E+999]})", ""},
+      // Rounded to zero by the parser, yet not zero.
+      {R"({"tiny":[1e-400,-2.5E-400,4.5E-99999,0.)" + std::string(400, '0') + "1]}", ""},
+      // Zeros as written stay zeros.
+      {R"({"zero":[0e-400,0.000e5,-0.0,-0e-400,0.0]})", R"({"zero":[0,0,-0.0,-0.0,0]})"},
+      {R"({"s":["\ud800","x\udfffy","\ud83d\ude00","\ue000\ud801\ue7ff"],"\udc01":true})",
+       R"({"s":["\ud800","x\udfffy","😀",")"
+       "\uE000"
+       R"(\ud801)"
+       "\uE7FF"
+       R"("],"\udc01":true})"},
+      // Literal U+E000 next to an escaped surrogate: in both orders, in keys and values.
+      {"{\"\uE000\\ud800\":\"\\udbff\uE000\",\"\\udc00\uE000\":[\"\uE000\\ud800\uE000\"]}", ""},
+  };
   auto parser = newJsonParser();
-  auto object = parseJsonObject(*parser, text);
-  ASSERT_TRUE(object);
-  EXPECT_EQ(jsonString((*object)["s"].at(1).value()), "x\xED\xBF\xBFy");
-  EXPECT_EQ(jsonString((*object)["big"].at(0).value()), std::nullopt);
-  std::string out;
-  JsonWriter writer(out, sortedStyle);
-  writer.element(*object);
-  EXPECT_FALSE(writer.failed());
-  EXPECT_EQ(out, R"({"big":[-12345678901234567890123,1e400,18446744073709551616,0],)"
-                 R"("s":["\ud800","x\udfffy","😀",")"
-                 "\uE000"
-                 R"(\ud801)"
-                 "\uE7FF"
-                 R"("],"\udc01":true})");
+  for (const auto& [text, expected] : cases) {
+    auto object = parseJsonObject(*parser, text);
+    ASSERT_TRUE(object) << text;
+    std::string out;
+    JsonWriter writer(out);
+    writer.element(*object);
+    EXPECT_FALSE(writer.failed()) << text;
+    EXPECT_EQ(out, expected.empty() ? text : expected);
+  }
+  auto object = parseJsonObject(*parser, R"({"s":"x\uDFFFy","n":1e400})");
+  EXPECT_EQ(jsonString((*object)["s"].value()), "x\xED\xBF\xBFy");
+  EXPECT_EQ(jsonString((*object)["n"].value()), std::nullopt);
+}
+
+TEST(JsonReaderTest, StandInsAreRewrittenInTheParsersOwnStorage) {
+  // What the stand-ins rely on: a parsed string is a view of storage that the
+  // parser owns, read as it is after a rewrite, not of the text or of a copy.
+  const std::string text = R"(["~1e400","\ue000"])";
+  simdjson::dom::parser parser;
+  simdjson::dom::element root = parser.parse(text).value();
+  detail::restoreStandIns(root, {{0, true, {}}, {1, false, {0}}});
+  EXPECT_EQ(root.at(0).get_string().value(),
+            "\xFF"
+            "1e400");
+  EXPECT_EQ(root.at(1).get_string().value(), "\xED\xA0\x80");
+  EXPECT_EQ(text, R"(["~1e400","\ue000"])");
 }
 
 TEST(JsonReaderTest, InvalidJsonStaysInvalidAroundUnusualValues) {
   auto parser = newJsonParser();
   for (const char* text :
        {R"({"a":01e400})", R"({12345678901234567890123:1})", R"({"a":1e400)", R"({"a":"\ud800})",
-        R"({"a":"\ud80"})", R"({"a":-})", R"({"a":1e400 2})", R"({"a":[1e400,]})"}) {
+        R"({"a":"\ud80"})", R"({"a":-})", R"({"a":1e400 2})", R"({"a":[1e400,]})",
+        R"({"a":1,1e400:2})", R"({"a":1.e400})", R"({"a":[1e-400 1]})"}) {
     EXPECT_FALSE(parseJsonObject(*parser, text)) << text;
   }
 }

@@ -152,11 +152,11 @@ TEST(UpsertJSONMCP, KeepsLoneSurrogatesAndNumbersOfAnySize) {
   TempDir home;
   std::string path = home.file(".claude.json");
   writeFile(path, R"({"history": ["cut \ud83d", "\uDC00x"], "big": -12345678901234567890123,)"
-                  R"( "huge": 1e400, "\ud800": 0})");
+                  R"( "huge": 1e400, "tiny": -2.5E-400, "\ud800": 0})");
   upsertJSONMCP(path, command);
   std::string written = readFile(path);
   for (const char* kept : {R"("cut \ud83d")", R"("\udc00x")", ": -12345678901234567890123",
-                           ": 1e400", R"("\ud800" : 0)", R"("mivet")"}) {
+                           ": 1e400", ": -2.5E-400", R"("\ud800" : 0)", R"("mivet")"}) {
     EXPECT_NE(written.find(kept), std::string::npos) << kept << " in " << written;
   }
 }
