@@ -120,12 +120,13 @@ bool handleCLICommandIfPresent(const std::vector<std::string>& arguments) {
     printLine(usageText);
     return true;
   }
-  const std::string home = homeDirectory();
+  // Server mode looks at nothing under the home here.
   const auto command = registrationCommandIn(arguments);
-  if (command) prepareForCommand(command->kind, home);
+  if (!command) return false;
+  const std::string home = homeDirectory();
+  prepareForCommand(command->kind, home);
   const ConfigLocations locations =
       configLocationsFor(home, clientConfigDirectoriesFromEnvironment());
-  if (!command) return false;
   switch (command->kind) {
     case Command::Kind::status:
       printRegistrationStatus(locations.home, locations.claude, locations.codex,
