@@ -1,5 +1,7 @@
 #include "mcp/registration/directory_lock.h"
 
+#include "common/file_io.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,13 +24,10 @@ using Clock = std::chrono::system_clock;
 std::optional<Clock::duration> ageOf(const std::string& path) {
   struct stat info;
   if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
-#ifdef __APPLE__
-  const struct timespec& modified = info.st_mtimespec;
-#else
-  const struct timespec& modified = info.st_mtim;
-#endif
+  const FileVersion version = fileVersionOf(info);
   auto touched = Clock::time_point(std::chrono::duration_cast<Clock::duration>(
-      std::chrono::seconds(modified.tv_sec) + std::chrono::nanoseconds(modified.tv_nsec)));
+      std::chrono::seconds(version.modifiedSeconds) +
+      std::chrono::nanoseconds(version.modifiedNanoseconds)));
   return Clock::now() - touched;
 }
 
