@@ -93,12 +93,18 @@ bool parserHolds(std::string_view token, simdjson::dom::parser& probe) {
   return !hasNonZeroDigit(token.substr(0, token.find_first_of("eE")));
 }
 
+// Whether the UTF-8 bytes at `bytes` begin a character of U+E000..U+E7FF
+// (EE 80 80 to EE 9F BF); the second byte is read.
+bool beginsStandInRange(const char* bytes) {
+  const auto second = static_cast<unsigned char>(bytes[1]);
+  return static_cast<unsigned char>(bytes[0]) == 0xEE && second >= 0x80 && second <= 0x9F;
+}
+
 // How many characters U+E000..U+E7FF text[from, to) holds as UTF-8.
 std::size_t literalStandInRange(std::string_view text, std::size_t from, std::size_t to) {
   std::size_t count = 0;
   for (std::size_t i = from; i + 1 < to; ++i) {
-    const auto second = static_cast<unsigned char>(text[i + 1]);
-    if (static_cast<unsigned char>(text[i]) == 0xEE && second >= 0x80 && second <= 0x9F) ++count;
+    if (beginsStandInRange(text.data() + i)) ++count;
   }
   return count;
 }
@@ -159,8 +165,9 @@ class StandInFinder {
   StandIns found_;
   std::size_t strings_ = 0;  // strings seen so far, keys included
   std::size_t ordinal_ = 0;  // the current string's
-  std::size_t inRange_ =
-      0;  // its characters U+E000..U+E7FF and surrogates before text_[countedTo_]
+  // The current string's characters U+E000..U+E7FF and surrogates before
+  // text_[countedTo_].
+  std::size_t inRange_ = 0;
   std::size_t countedTo_ = 0;  // where counting goes on in the current string
 };
 
@@ -187,11 +194,10 @@ struct Restorer {
     std::size_t inRange = 0;
     auto wanted = string.surrogates.begin();
     for (std::size_t i = 0; i + 2 < value.size() && wanted != string.surrogates.end(); ++i) {
-      const auto second = static_cast<unsigned char>(bytes[i + 1]);
-      if (static_cast<unsigned char>(bytes[i]) != 0xEE || second < 0x80 || second > 0x9F) continue;
+      if (!beginsStandInRange(bytes + i)) continue;
       if (inRange++ == *wanted) {
         bytes[i] = '\xED';
-        bytes[i + 1] = static_cast<char>(second + 0x20);
+        bytes[i + 1] = static_cast<char>(bytes[i + 1] + 0x20);
         ++wanted;
       }
       i += 2;
