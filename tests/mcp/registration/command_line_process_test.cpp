@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 namespace mivet::mcp {
 namespace {
@@ -278,6 +279,27 @@ TEST(CommandLine, FailedUninstallStopsAtTheFirstFile) {
   EXPECT_TRUE(result.err.starts_with("Uninstall failed: cannot write " + home.claude))
       << result.err;
   EXPECT_EQ(home.snapshot(), before);
+}
+
+// Claude Code takes the directory "<file>.lock" around its own rewrites of
+// its file; both commands wait while it is held and go on once it is gone.
+TEST(CommandLine, ClaudeCodesLockIsWaitedFor) {
+  for (std::string option : {"--install", "--uninstall"}) {
+    Home home;
+    const std::string before = option == "--install" ? "{}\n" : jsonWithEntry("/x");
+    writeFile(home.claude, before);
+    const std::string lock = home.claude + ".lock";
+    fs::create_directory(lock);
+    test::ChildProcess command({MIVET_MCP_BINARY, option, "claude"},
+                               test::withEnvironment({"HOME=" + home.h}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(readFile(home.claude), before) << option << " wrote while the lock was held";
+    fs::remove(lock);
+    ProcessResult result = command.wait();
+    EXPECT_EQ(result.exitStatus, 0) << option << result.err;
+    EXPECT_NE(readFile(home.claude), before) << option;
+    EXPECT_FALSE(fs::exists(lock)) << option;
+  }
 }
 
 // As root, on a user's home, the program acts as that user.
