@@ -1,6 +1,7 @@
 #include "common/atomic_file.h"
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/thrown_message.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::readFile;
 using test::TempDir;
+using test::thrownMessage;
 using test::writeFile;
 
 mode_t permissionBits(const std::string& path) {
@@ -31,16 +33,6 @@ std::size_t entryCount(const std::string& directory) {
   std::size_t count = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(directory)) ++count;
   return count;
-}
-
-// The description of the error replaceFileAtomically throws, or "" when it did not throw.
-std::string replaceError(const std::string& path, std::string_view content) {
-  try {
-    replaceFileAtomically(path, content);
-  } catch (const std::runtime_error& error) {
-    return error.what();
-  }
-  return "";
 }
 
 TEST(AtomicFile, NewFileGetsContentAndUmaskDefault) {
@@ -139,7 +131,8 @@ TEST(AtomicFile, LinkLoopFailsNamingTheFile) {
   TempDir dir;
   fs::create_symlink("b", dir.file("a"));
   fs::create_symlink("a", dir.file("b"));
-  EXPECT_NE(replaceError(dir.file("a"), "x").find(dir.file("a")), std::string::npos);
+  EXPECT_NE(thrownMessage([&] { replaceFileAtomically(dir.file("a"), "x"); }).find(dir.file("a")),
+            std::string::npos);
   EXPECT_TRUE(fs::is_symlink(dir.file("a")));
 }
 
@@ -147,20 +140,20 @@ TEST(AtomicFile, FailuresNameTheFileAndLeaveNoTrace) {
   TempDir dir;
   // Missing directory.
   std::string missing = dir.file("nowhere/config.json");
-  std::string error = replaceError(missing, "x");
+  std::string error = thrownMessage([&] { replaceFileAtomically(missing, "x"); });
   EXPECT_NE(error.find(missing), std::string::npos) << error;
   EXPECT_FALSE(fs::exists(dir.file("nowhere")));
 
   // A directory where the file should be.
   fs::create_directories(dir.file("taken"));
-  error = replaceError(dir.file("taken"), "x");
+  error = thrownMessage([&] { replaceFileAtomically(dir.file("taken"), "x"); });
   EXPECT_NE(error.find(dir.file("taken")), std::string::npos) << error;
   EXPECT_TRUE(fs::is_directory(dir.file("taken")));
 
   // A FIFO, reached through a link: neither replaced nor opened.
   ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
   fs::create_symlink(dir.file("fifo"), dir.file("link"));
-  error = replaceError(dir.file("link"), "x");
+  error = thrownMessage([&] { replaceFileAtomically(dir.file("link"), "x"); });
   EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
   EXPECT_TRUE(fs::is_fifo(dir.file("fifo")));
   EXPECT_EQ(entryCount(dir.path()), 3u);
@@ -171,7 +164,8 @@ TEST(AtomicFile, ReadOnlyDirectoryLeavesOldFileIntact) {
   TempDir dir;
   writeFile(dir.file("ro/config.json"), "old");
   ::chmod(dir.file("ro").c_str(), 0555);
-  std::string error = replaceError(dir.file("ro/config.json"), "new");
+  std::string error =
+      thrownMessage([&] { replaceFileAtomically(dir.file("ro/config.json"), "new"); });
   ::chmod(dir.file("ro").c_str(), 0755);
   EXPECT_NE(error.find(dir.file("ro/config.json")), std::string::npos) << error;
   EXPECT_EQ(readFile(dir.file("ro/config.json")), "old");
@@ -188,7 +182,8 @@ TEST(AtomicFile, FailedWriteRemovesTemporaryAndKeepsOldFile) {
   small.rlim_cur = 16;
   auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::string error = replaceError(dir.file("config.json"), std::string(100, 'n'));
+  std::string error =
+      thrownMessage([&] { replaceFileAtomically(dir.file("config.json"), std::string(100, 'n')); });
   ::setrlimit(RLIMIT_FSIZE, &previous);
   std::signal(SIGXFSZ, previousHandler);
 

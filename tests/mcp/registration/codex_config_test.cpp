@@ -1,6 +1,7 @@
 #include "mcp/registration/codex_config.h"
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/thrown_message.h"
 
 #include <gtest/gtest.h>
 #include <toml++/toml.h>
@@ -18,6 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::readFile;
 using test::TempDir;
+using test::thrownMessage;
 using test::writeFile;
 
 const std::string command = "/h/Library/Application Support/Mivet/bin/mivet-mcp";
@@ -25,16 +27,6 @@ const std::string section =
     "[mcp_servers.mivet]\n"
     "command = \"/h/Library/Application Support/Mivet/bin/mivet-mcp\"\n"
     "args = []\n";
-
-template <typename Edit>
-std::string errorOf(Edit edit) {
-  try {
-    edit();
-  } catch (const std::runtime_error& error) {
-    return error.what();
-  }
-  return "";
-}
 
 // The file must be TOML that a real parser reads, with the registered command.
 void expectParsedCommand(const std::string& path, const std::string& expected = command) {
@@ -151,7 +143,7 @@ TEST(CodexEdits, EveryFormIsTakenOutOrRefusedWithTheFileUnchanged) {
       TempDir home;
       std::string path = home.file("config.toml");
       writeFile(path, form.content);
-      std::string error = errorOf([&] {
+      std::string error = thrownMessage([&] {
         if (install) {
           upsertCodexMCP(path, command);
         } else {
@@ -192,16 +184,16 @@ TEST(UpsertCodexMCP, UnusableFileOrDirectoryFailsNamingItAndLosesNothing) {
   std::string path = home.file("config.toml");
   std::string notUtf8 = "# caf\xE9\nmodel = \"o3\"\n";
   writeFile(path, notUtf8);
-  std::string error = errorOf([&] { upsertCodexMCP(path, command); });
+  std::string error = thrownMessage([&] { upsertCodexMCP(path, command); });
   EXPECT_NE(error.find(path), std::string::npos) << error;
   EXPECT_EQ(readFile(path), notUtf8);
 
   fs::create_directories(home.file("dir.toml"));
-  error = errorOf([&] { upsertCodexMCP(home.file("dir.toml"), command); });
+  error = thrownMessage([&] { upsertCodexMCP(home.file("dir.toml"), command); });
   EXPECT_NE(error.find(home.file("dir.toml")), std::string::npos) << error;
 
   writeFile(home.file(".codex"), "a plain file");
-  error = errorOf([&] { upsertCodexMCP(home.file(".codex/config.toml"), command); });
+  error = thrownMessage([&] { upsertCodexMCP(home.file(".codex/config.toml"), command); });
   EXPECT_NE(error.find(home.file(".codex")), std::string::npos) << error;
   EXPECT_EQ(readFile(home.file(".codex")), "a plain file");
 }

@@ -1,6 +1,7 @@
 #include "mcp/registration/config_file.h"
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/thrown_message.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::readFile;
 using test::TempDir;
+using test::thrownMessage;
 using test::writeFile;
 
 // Short waits, so that no test waits out the real ones.
@@ -28,17 +30,6 @@ constexpr LockTiming quickLock{
 // An edit that appends a line to whatever the file holds.
 std::optional<std::string> appendOurs(const ConfigFileRead& file) {
   return file.content + "ours\n";
-}
-
-// What editConfigFile throws, or "" when it does not throw.
-std::string editError(const std::string& path, const ConfigEdit& edit,
-                      const SharedFileOptions& options) {
-  try {
-    editConfigFile(path, edit, options);
-  } catch (const std::runtime_error& error) {
-    return error.what();
-  }
-  return "";
 }
 
 // Another program writes the file between our read and our replace: in place
@@ -66,14 +57,16 @@ TEST(EditConfigFile, FileThatKeepsChangingIsLeftToTheOtherWriter) {
   TempDir dir;
   const std::string path = dir.file("config");
   int edits = 0;
-  std::string error = editError(path,
-                                [&](const ConfigFileRead& file) {
-                                  // Each write of another size: one of the same size in the same
-                                  // clock tick cannot be told apart.
-                                  writeFile(path, "theirs " + std::string(++edits, '+') + "\n");
-                                  return appendOurs(file);
-                                },
-                                {.attempts = 3});
+  std::string error = thrownMessage([&] {
+    editConfigFile(path,
+                   [&](const ConfigFileRead& file) {
+                     // Each write of another size: one of the same size in the same
+                     // clock tick cannot be told apart.
+                     writeFile(path, "theirs " + std::string(++edits, '+') + "\n");
+                     return appendOurs(file);
+                   },
+                   {.attempts = 3});
+  });
   EXPECT_EQ(edits, 3);
   EXPECT_NE(error.find(path + " kept changing"), std::string::npos) << error;
   EXPECT_EQ(readFile(path), "theirs +++\n");
@@ -105,13 +98,14 @@ TEST(EditConfigFile, LockDirectoryIsWaitedForTakenOverAndAlwaysRemoved) {
       });
     }
     auto started = std::chrono::steady_clock::now();
-    std::string error = editError(path,
-                                  [&](const ConfigFileRead& file) -> std::optional<std::string> {
-                                    if (holder == editThrows)
-                                      throw std::runtime_error("cannot edit");
-                                    return appendOurs(file);
-                                  },
-                                  {.lock = quickLock});
+    std::string error = thrownMessage([&] {
+      editConfigFile(path,
+                     [&](const ConfigFileRead& file) -> std::optional<std::string> {
+                       if (holder == editThrows) throw std::runtime_error("cannot edit");
+                       return appendOurs(file);
+                     },
+                     {.lock = quickLock});
+    });
     auto waited = std::chrono::steady_clock::now() - started;
     if (releaser.joinable()) releaser.join();
 

@@ -3,6 +3,7 @@
 #include "common/json_reader.h"
 #include "mcp/registration/antigravity_paths.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/thrown_message.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::readFile;
 using test::TempDir;
+using test::thrownMessage;
 using test::writeFile;
 
 const std::string command = "/h/Library/Application Support/Mivet/bin/mivet-mcp";
@@ -30,15 +32,6 @@ const std::string onlyEntry =
     "    }\n"
     "  }\n"
     "}\n";
-
-std::string upsertError(const std::string& path) {
-  try {
-    upsertJSONMCP(path, command);
-  } catch (const std::runtime_error& error) {
-    return error.what();
-  }
-  return "";
-}
 
 ino_t inodeOf(const std::string& path) {
   struct stat info {};
@@ -142,7 +135,7 @@ TEST(UpsertJSONMCP, UnusableFileFailsNamingItAndStaysByteForByte) {
     TempDir home;
     std::string path = home.file(".claude.json");
     writeFile(path, content);
-    std::string error = upsertError(path);
+    std::string error = thrownMessage([&] { upsertJSONMCP(path, command); });
     EXPECT_NE(error.find(path), std::string::npos) << content << " -> " << error;
     EXPECT_EQ(readFile(path), content);
   }
@@ -164,12 +157,13 @@ TEST(UpsertJSONMCP, KeepsLoneSurrogatesAndNumbersOfAnySize) {
 TEST(UpsertJSONMCP, DirectoryProblemsFailNamingThePath) {
   TempDir home;
   writeFile(home.file("plain"), "x");
-  std::string error = upsertError(home.file("plain/config/mcp_config.json"));
+  std::string error =
+      thrownMessage([&] { upsertJSONMCP(home.file("plain/config/mcp_config.json"), command); });
   EXPECT_NE(error.find(home.file("plain/config")), std::string::npos) << error;
   EXPECT_EQ(readFile(home.file("plain")), "x");
 
   fs::create_directories(home.file("dir.json"));
-  error = upsertError(home.file("dir.json"));
+  error = thrownMessage([&] { upsertJSONMCP(home.file("dir.json"), command); });
   EXPECT_NE(error.find(home.file("dir.json")), std::string::npos) << error;
   EXPECT_TRUE(fs::is_directory(home.file("dir.json")));
 }

@@ -1,6 +1,7 @@
 #include "mcp/registration/stable_command_path.h"
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/thrown_message.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempDir;
+using test::thrownMessage;
 using test::writeFile;
 
 void makeExecutable(const std::string& path) {
@@ -137,12 +139,7 @@ TEST(StableSelfCommandPath, PathThatCannotBeMadeToLeadToTheProgramFails) {
       program = home.stable + "/mivet-mcp";
     }
     makeExecutable(program);
-    std::string error;
-    try {
-      home.install(program);
-    } catch (const std::runtime_error& thrown) {
-      error = thrown.what();
-    }
+    std::string error = thrownMessage([&] { home.install(program); });
     EXPECT_NE(error.find(home.stable), std::string::npos) << c.what << ": " << error;
     EXPECT_NE(error.find(c.expected), std::string::npos) << c.what << ": " << error;
     EXPECT_TRUE(fs::is_regular_file(program)) << c.what;
