@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <stdexcept>
 
@@ -144,6 +145,29 @@ TEST(StableSelfCommandPath, PathThatCannotBeMadeToLeadToTheProgramFails) {
     EXPECT_NE(error.find(c.expected), std::string::npos) << c.what << ": " << error;
     EXPECT_TRUE(fs::is_regular_file(program)) << c.what;
   }
+}
+
+// Another copy of the program, installing at the same moment, may link the
+// stable path last: it still runs a mivet-mcp. Only a failed step fails,
+// saying which, and so does a link to anything else.
+TEST(StableSelfCommandPath, LinkThatAnotherCopyMadeMeanwhileIsKept) {
+  StableHome home;
+  const std::string ours = home.root + "/v1/mivet-mcp", theirs = home.root + "/v2/mivet-mcp";
+  makeExecutable(ours);
+  makeExecutable(theirs);
+  makeExecutable(home.root + "/v3/other");
+  fs::create_directories(fs::path(home.stable).parent_path());
+  fs::create_symlink(theirs, home.stable);
+  EXPECT_EQ(checkedStableCommandPath(home.stable, ours, {}), home.stable);
+  std::string error = thrownMessage([&] {
+    checkedStableCommandPath(home.stable, ours, {"making a link in /x", EACCES});
+  });
+  EXPECT_NE(error.find("making a link in /x failed: Permission denied"), std::string::npos)
+      << error;
+  fs::remove(home.stable);
+  fs::create_symlink(home.root + "/v3/other", home.stable);
+  error = thrownMessage([&] { checkedStableCommandPath(home.stable, ours, {}); });
+  EXPECT_NE(error.find("changed it meanwhile"), std::string::npos) << error;
 }
 
 }  // namespace
