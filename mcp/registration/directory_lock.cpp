@@ -94,11 +94,13 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
 // there. Of several waiters that found it stale, one moves it; the others
 // find it gone and race for the next mkdir. A waiter that looked before a
 // faster one took the lock over moves that one's fresh lock instead: the
-// check of what was moved shows it, and the lock is put back.
+// check of what was moved shows it, and the lock is put back. (Only if a
+// third program made a lock in that instant can it not be; it is then
+// removed like a stale one.)
 void takeOverStale(const std::string& path, const struct stat& seen) {
-  std::random_device random;
+  std::random_device entropy;
   std::string aside =
-      path + ".stale-" + std::to_string(::getpid()) + "-" + std::to_string(random());
+      path + ".stale-" + std::to_string(::getpid()) + "-" + std::to_string(entropy());
   if (::rename(path.c_str(), aside.c_str()) != 0) {
     if (errno == ENOENT) return;
     failToTake(path,
