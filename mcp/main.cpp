@@ -1,4 +1,3 @@
-#include "mcp/app_connection/app_launcher.h"
 #include "mcp/app_connection/ipc_client.h"
 #include "mcp/registration/command_line.h"
 #include "mcp/server/message_loop.h"
@@ -15,8 +14,7 @@ namespace {
 mivet::mcp::SocketConfig socketConfig;
 
 mivet::mcp::IPCResult sendToApp(std::string_view method, simdjson::dom::object params) {
-  return mivet::mcp::sendIPC(socketConfig, method, params, mivet::mcp::launchMivetAppInBackground,
-                             [](unsigned microseconds) { ::usleep(microseconds); });
+  return mivet::mcp::sendIPC(socketConfig, method, params);
 }
 
 }  // namespace
