@@ -109,4 +109,21 @@ std::string parentDirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+int createDirectories(const std::string& directory) {
+  struct stat info;
+  if (::stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+  if (errno != ENOENT) return errno;
+  std::string parent = parentDirectoryOf(directory);
+  if (parent != directory) {
+    if (int error = createDirectories(parent)) return error;
+  }
+  if (::mkdir(directory.c_str(), 0777) != 0) {
+    int error = errno;
+    // Made by someone else in between: as good as made here.
+    if (::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
+    return error;
+  }
+  return 0;
+}
+
 }  // namespace mivet

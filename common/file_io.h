@@ -63,4 +63,8 @@ bool existsFollowingLinks(const std::string& path);
 // component right under the root.
 std::string parentDirectoryOf(const std::string& path);
 
+// Creates `directory` and every missing parent; an existing directory (or a
+// link to one) is fine. Returns 0, or the errno of the step that failed.
+int createDirectories(const std::string& directory);
+
 }  // namespace mivet

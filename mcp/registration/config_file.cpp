@@ -3,10 +3,6 @@
 #include "common/atomic_file.h"
 #include "common/file_io.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
@@ -58,23 +54,6 @@ void editConfigFile(const std::string& path, const ConfigEdit& edit,
   }
   throw std::runtime_error(path + " kept changing while it was being edited (another program " +
                            "is writing it); it was left as the other program wrote it; try again");
-}
-
-int createDirectories(const std::string& directory) {
-  struct stat info;
-  if (::stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
-  if (errno != ENOENT) return errno;
-  std::string parent = parentDirectoryOf(directory);
-  if (parent != directory) {
-    if (int error = createDirectories(parent)) return error;
-  }
-  if (::mkdir(directory.c_str(), 0777) != 0) {
-    int error = errno;
-    // Made by someone else in between: as good as made here.
-    if (::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
-    return error;
-  }
-  return 0;
 }
 
 void createParentDirectories(const std::string& path) {

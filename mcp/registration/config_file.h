@@ -53,10 +53,6 @@ struct SharedFileOptions {
 void editConfigFile(const std::string& path, const ConfigEdit& edit,
                     const SharedFileOptions& options = {});
 
-// Creates `directory` and every missing parent; an existing directory (or a
-// link to one) is fine. Returns 0, or the errno of the step that failed.
-int createDirectories(const std::string& directory);
-
 // Creates the directory that holds `path`, with every missing parent; an
 // existing directory is fine. Throws std::runtime_error naming the
 // directory when it cannot be created.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mcp/registration/registration_commands.h"
+#include "mcp/registration/config_locations.h"
 
 #include <string>
 

@@ -1,7 +1,6 @@
 #include "mcp/registration/stable_command_path.h"
 
 #include "common/file_io.h"
-#include "mcp/registration/config_file.h"
 
 #include <limits.h>
 #include <stdlib.h>

@@ -419,22 +419,26 @@ TEST(CommandLine, ProgramAtTheStablePathNeverRemovesItself) {
 // Past the file size limit the write fails like any other: the user's file
 // stays whole, and no partial temporary copy of it is left.
 TEST(CommandLine, WriteBeyondTheFileSizeLimitFailsCleanly) {
-  Home home;
-  const std::string secret = "{\"oauthAccount\": \"secret\"}\n";
-  writeFile(home.claude, secret);
-  ::chmod(home.claude.c_str(), 0600);
-  home.giveToUser();
-  auto before = home.snapshot();
-  ProcessResult result = home.shell("ulimit -c 0; ulimit -f 0; exec \"$0\" --install claude", "",
-                                    programAnyoneCanRun());
-  EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_TRUE(result.err.starts_with("Install failed: cannot write " + home.claude)) << result.err;
-  EXPECT_NE(result.err.find(std::strerror(EFBIG)), std::string::npos) << result.err;
-  auto after = home.snapshot();
-  std::erase_if(after,
-                [&](const auto& entry) { return entry.first.starts_with(home.h + "/Library"); });
-  EXPECT_EQ(after, before);
-  EXPECT_EQ(lstatOf(home.claude).st_mode & 07777, 0600u);
+  const std::pair<std::string, std::string> rows[] = {{"--install", "Install failed: "},
+                                                      {"--uninstall", "Uninstall failed: "}};
+  for (const auto& [option, failed] : rows) {
+    Home home;
+    const std::string secret = "{\"oauthAccount\": \"secret\", \"mcpServers\": {\"mivet\": {}}}\n";
+    writeFile(home.claude, secret);
+    ::chmod(home.claude.c_str(), 0600);
+    home.giveToUser();
+    auto before = home.snapshot();
+    ProcessResult result = home.shell("ulimit -c 0; ulimit -f 0; exec \"$0\" " + option + " claude",
+                                      "", programAnyoneCanRun());
+    EXPECT_EQ(result.exitStatus, 1) << option;
+    EXPECT_TRUE(result.err.starts_with(failed + "cannot write " + home.claude)) << result.err;
+    EXPECT_NE(result.err.find(std::strerror(EFBIG)), std::string::npos) << result.err;
+    auto after = home.snapshot();
+    std::erase_if(after,
+                  [&](const auto& entry) { return entry.first.starts_with(home.h + "/Library"); });
+    EXPECT_EQ(after, before) << option;
+    EXPECT_EQ(lstatOf(home.claude).st_mode & 07777, 0600u) << option;
+  }
 }
 
 // Reachable, but writable only by root and root's group (sudo keeps group 0).
