@@ -1,6 +1,7 @@
 #include "mcp/registration/command_line.h"
 
 #include "common/home_directory.h"
+#include "common/interrupt_cleanup.h"
 #include "mcp/registration/command_target.h"
 #include "mcp/registration/home_owner.h"
 #include "mcp/registration/registration_commands.h"
@@ -111,6 +112,7 @@ void prepareForCommand(Command::Kind kind, const std::string& home) {
     exitWithFailure(failurePrefixOf(kind), error);
   }
   if (kind != Command::Kind::status) std::signal(SIGXFSZ, SIG_IGN);
+  if (kind != Command::Kind::status) removeTemporaryFilesOnInterrupt();
 }
 
 }  // namespace
