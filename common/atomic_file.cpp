@@ -48,6 +48,7 @@ bool swapFiles(const std::string& from, const std::string& to) {
 #endif
 }
 
+// Read by setting it and back; a file made meanwhile is only made narrower.
 mode_t currentUmask() {
   mode_t mask = ::umask(077);
   ::umask(mask);
@@ -152,14 +153,14 @@ bool PreparedReplacement::moveIntoPlaceIfUnchanged(const FileVersion& expected) 
   // Once swapped, the temporary name may hold another program's file, which
   // an interrupt must not remove.
   InterruptsHeldBack heldBack;
-  if (swapFiles(temporary_->path, targetPath_)) return keepSwapIfOutCame(expected);
+  if (swapFiles(temporary_->path, targetPath_)) return keepSwapIfExpectedCameOut(expected);
   if (currentFileVersion(targetPath_) != expected) return false;
   moveIntoPlace();
   return true;
 }
 
 // After the swap the temporary name holds what was in place until then.
-bool PreparedReplacement::keepSwapIfOutCame(const FileVersion& expected) {
+bool PreparedReplacement::keepSwapIfExpectedCameOut(const FileVersion& expected) {
   const std::string swapped = temporary_->path;
   if (sameFileAndContent(versionAt(swapped), expected)) {
     std::ignore = ::unlink(swapped.c_str());

@@ -58,7 +58,7 @@ class PreparedReplacement {
   void makeDurable() const;
 
  private:
-  bool keepSwapIfOutCame(const FileVersion& expected);
+  bool keepSwapIfExpectedCameOut(const FileVersion& expected);
   void moveIntoPlace();
 
   std::string reportedPath_;
