@@ -3,7 +3,9 @@
 // files, so that mivet-mcp commits its edits by its rename fallback.
 #include <cerrno>
 
+#ifdef __linux__
 extern "C" int renameat2(int, const char*, int, const char*, unsigned int) {
   errno = EINVAL;
   return -1;
 }
+#endif
