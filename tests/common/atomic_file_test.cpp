@@ -5,11 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
@@ -166,26 +164,6 @@ TEST(AtomicFile, ReadOnlyDirectoryLeavesOldFileIntact) {
   EXPECT_NE(error.find(dir.file("ro/config.json")), std::string::npos) << error;
   EXPECT_EQ(readFile(dir.file("ro/config.json")), "old");
   EXPECT_EQ(entryCount(dir.file("ro")), 1u);
-}
-
-// A file size limit makes the write itself fail, also for root.
-TEST(AtomicFile, FailedWriteRemovesTemporaryAndKeepsOldFile) {
-  TempDir dir;
-  writeFile(dir.file("config.json"), "old");
-  rlimit previous{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-  rlimit small = previous;
-  small.rlim_cur = 16;
-  auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::string error =
-      thrownMessage([&] { replaceFileAtomically(dir.file("config.json"), std::string(100, 'n')); });
-  ::setrlimit(RLIMIT_FSIZE, &previous);
-  std::signal(SIGXFSZ, previousHandler);
-
-  EXPECT_NE(error.find(dir.file("config.json")), std::string::npos) << error;
-  EXPECT_EQ(readFile(dir.file("config.json")), "old");
-  EXPECT_EQ(entryCount(dir.path()), 1u);
 }
 
 }  // namespace

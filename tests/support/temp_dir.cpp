@@ -41,11 +41,9 @@ std::string entryOnceThere(const std::string& directory, const std::string& pref
                            std::chrono::milliseconds timeout) {
   for (auto giveUp = std::chrono::steady_clock::now() + timeout;
        std::chrono::steady_clock::now() < giveUp;
-       std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+       std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
       if (entry.path().filename().native().starts_with(prefix)) return entry.path();
-    }
-  }
   return "";
 }
 
