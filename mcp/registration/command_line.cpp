@@ -107,7 +107,7 @@ std::string_view failurePrefixOf(Command::Kind kind) {
 // removes the temporary file, instead of killing the process mid-write.
 void prepareForCommand(Command::Kind kind, const std::string& home) {
   try {
-    actAsOwnerOfHome(home);
+    actAsOwnerOfHome(home, clientConfigDirectoriesFromEnvironment());
   } catch (const std::runtime_error& error) {
     exitWithFailure(failurePrefixOf(kind), error);
   }
