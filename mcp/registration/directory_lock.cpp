@@ -1,6 +1,7 @@
 #include "mcp/registration/directory_lock.h"
 
 #include "common/file_io.h"
+#include "common/interrupt_cleanup.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -123,6 +124,7 @@ DirectoryLock::DirectoryLock(std::string path, const LockTiming& timing) : path_
   for (;;) {
     if (::mkdir(path_.c_str(), 0777) == 0) {
       held_ = true;
+      removeDirectoryOnInterrupt(path_);
       return;
     }
     if (errno == ENOENT) return;
@@ -146,7 +148,10 @@ DirectoryLock::DirectoryLock(std::string path, const LockTiming& timing) : path_
 }
 
 DirectoryLock::~DirectoryLock() {
-  if (held_) std::ignore = ::rmdir(path_.c_str());
+  if (!held_) return;
+  // Forgotten first: once removed, the name may be another program's lock.
+  forgetOnInterrupt(path_);
+  std::ignore = ::rmdir(path_.c_str());
 }
 
 }  // namespace mivet::mcp

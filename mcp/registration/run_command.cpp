@@ -1,6 +1,7 @@
 #include "mcp/registration/run_command.h"
 
 #include "common/home_directory.h"
+#include "common/interrupt_cleanup.h"
 #include "mcp/registration/command_target.h"
 #include "mcp/registration/config_locations.h"
 #include "mcp/registration/home_owner.h"
@@ -55,7 +56,10 @@ void prepareForCommand(Command::Kind kind, const std::string& home) {
   } catch (const std::runtime_error& error) {
     exitWithFailure(failurePrefixOf(kind), error);
   }
-  if (kind != Command::Kind::status) std::signal(SIGXFSZ, SIG_IGN);
+  if (kind != Command::Kind::status) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    removeTemporaryFilesOnInterrupt();
+  }
 }
 
 // What every command does first.

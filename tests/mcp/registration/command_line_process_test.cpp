@@ -2,6 +2,7 @@
 // its exit status and every file it leaves, byte for byte.
 #include "common/json_reader.h"
 #include "tests/support/child_process.h"
+#include "tests/support/sleeping_in.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -284,22 +285,35 @@ TEST(CommandLine, FailedUninstallStopsAtTheFirstFile) {
 
 // Claude Code takes the directory "<file>.lock" around its own rewrites of
 // its file; both commands wait while it is held and go on once it is gone.
+// Stopped by a signal meanwhile, they end by it and leave no copy of the
+// file (which may hold secrets) behind, nor take that lock away.
 TEST(CommandLine, ClaudeCodesLockIsWaitedFor) {
   for (std::string option : {"--install", "--uninstall"}) {
-    Home home;
-    const std::string before = option == "--install" ? "{}\n" : jsonWithEntry("/x");
-    writeFile(home.claude, before);
-    const std::string lock = home.claude + ".lock";
-    fs::create_directory(lock);
-    test::ChildProcess command({MIVET_MCP_BINARY, option, "claude"},
-                               test::withEnvironment({"HOME=" + home.h}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(readFile(home.claude), before) << option << " wrote while the lock was held";
-    fs::remove(lock);
-    ProcessResult result = command.wait();
-    EXPECT_EQ(result.exitStatus, 0) << option << result.err;
-    EXPECT_NE(readFile(home.claude), before) << option;
-    EXPECT_FALSE(fs::exists(lock)) << option;
+    for (int signal : {0, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+      Home home;
+      const std::string before = option == "--install" ? "{}\n" : jsonWithEntry("/x");
+      writeFile(home.claude, before);
+      ::chmod(home.claude.c_str(), 0600);
+      const std::string lock = home.claude + ".lock";
+      fs::create_directory(lock);
+      test::ProcessOptions options = test::withEnvironment({"HOME=" + home.h});
+      options.defaultSignals = true;
+      test::ChildProcess command(
+          {"/bin/sh", "-c", "ulimit -c 0; exec \"$0\" \"$@\"", MIVET_MCP_BINARY, option, "claude"},
+          options);
+      const std::string copy = test::entryOnceThere(home.h, "..claude.json.tmp-");
+      ASSERT_NE(copy, "") << option;
+      ASSERT_TRUE(
+          test::waitUntilSleepingIn(test::BlockingCall::sleep, command.pid(), command.pid()));
+      EXPECT_EQ(readFile(home.claude), before) << option << " wrote while the lock was held";
+      signal != 0 ? ::kill(command.pid(), signal) : ::rmdir(lock.c_str());
+      ProcessResult result = command.wait();
+      EXPECT_FALSE(fs::exists(copy)) << option << signal;
+      EXPECT_EQ(result.termSignal, signal) << option << result.err;
+      EXPECT_EQ(result.exitStatus, signal == 0 ? 0 : -1) << option << signal;
+      EXPECT_EQ(readFile(home.claude) == before, signal != 0) << option << signal;
+      EXPECT_EQ(fs::exists(lock), signal != 0) << option << signal;
+    }
   }
 }
 

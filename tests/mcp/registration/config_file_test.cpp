@@ -1,5 +1,8 @@
 #include "mcp/registration/config_file.h"
 
+#include "common/atomic_file.h"
+#include "common/interrupt_cleanup.h"
+#include "common/unique_fd.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/thrown_message.h"
 
@@ -7,11 +10,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/inotify.h>
+#endif
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
-#include <stdexcept>
 #include <thread>
 
 namespace mivet::mcp {
@@ -34,23 +42,35 @@ std::optional<std::string> appendOurs(const ConfigFileRead& file) {
 }
 
 // Another program writes the file between our read and our replace: in place
-// (a size and time change) or by renaming a new file over it (a new inode),
-// as the assistants do. The edit is redone on what it wrote, which stays.
+// (also the same size in the same second), or by renaming a new file (as the
+// assistants do) or a link to another file over it or over its link. The
+// edit is redone on what is there now, which stays; the old target is left.
 TEST(EditConfigFile, ChangeBetweenReadAndReplaceIsReadAgainAndKept) {
-  for (bool byRename : {false, true}) {
+  for (std::string row : {"in place", "same size", "by rename", "link by rename", "link moved"}) {
     TempDir dir;
-    const std::string path = dir.file("config");
-    writeFile(path, "first\n");
+    const std::string path = dir.file("config"), theirs = row == "same size" ? "FIRST\n" : "2\n";
+    writeFile(row.starts_with("link") ? dir.file("dot") : path, "first\n");
+    if (row.starts_with("link")) fs::create_symlink(dir.file("dot"), path);
     int edits = 0;
     editConfigFile(path, [&](const ConfigFileRead& file) {
-      if (++edits == 1) {
-        writeFile(byRename ? path + ".new" : path, "first\ntheirs\n");
-        if (byRename) fs::rename(path + ".new", path);
-      }
+      if (++edits > 1) return appendOurs(file);
+      const std::string at = row.ends_with("rename") ? dir.file("new")
+                             : row == "link moved"   ? dir.file("other")
+                                                     : path;
+      writeFile(at, theirs);
+      // One clock tick later in the same second.
+      const timespec times[2] = {
+          {.tv_sec = 0, .tv_nsec = UTIME_OMIT},
+          {.tv_sec = file.version.modifiedSeconds,
+           .tv_nsec = (file.version.modifiedNanoseconds + 1000) % 1'000'000'000}};
+      if (row == "same size") ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+      if (row == "link moved") fs::create_symlink(at, dir.file("new"));
+      if (at != path) fs::rename(dir.file("new"), path);
       return appendOurs(file);
     });
-    EXPECT_EQ(edits, 2) << byRename;
-    EXPECT_EQ(readFile(path), "first\ntheirs\nours\n") << byRename;
+    EXPECT_EQ(edits, 2) << row;
+    EXPECT_EQ(readFile(path), theirs + "ours\n") << row;
+    EXPECT_EQ(readFile(dir.file("dot")), row.starts_with("link") ? "first\n" : "") << row;
   }
 }
 
@@ -74,30 +94,36 @@ TEST(EditConfigFile, FileThatKeepsChangingIsLeftToTheOtherWriter) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
-// The lock directory "<file>.lock" that Claude Code takes around its own edits.
+// The lock directory "<file>.lock" that Claude Code takes around its own
+// edits is removed after the rename, also after a rename that failed (the
+// temporary file went missing while another program held the lock).
 TEST(EditConfigFile, LockDirectoryIsAlwaysRemoved) {
-  enum Holder { nobody, editThrows };
-  for (Holder holder : {nobody, editThrows}) {
+  enum Holder { nobody, renameFails };
+  for (Holder holder : {nobody, renameFails}) {
     TempDir dir;
     const std::string path = dir.file(".claude.json"), lock = path + ".lock";
     writeFile(path, "old\n");
-    std::string error = thrownMessage([&] {
-      editConfigFile(path,
-                     [&](const ConfigFileRead& file) -> std::optional<std::string> {
-                       if (holder == editThrows) throw std::runtime_error("cannot edit");
-                       return appendOurs(file);
-                     },
-                     {.lock = quickLock});
+    if (holder == renameFails) fs::create_directory(lock);
+    std::thread other([&] {
+      if (holder != renameFails) return;
+      fs::remove(test::entryOnceThere(dir.path(), ".."));
+      fs::remove(lock);
     });
+    std::string error =
+        thrownMessage([&] { editConfigFile(path, appendOurs, {.lock = quickLock}); });
+    other.join();
     EXPECT_FALSE(fs::exists(lock)) << holder;
-    EXPECT_EQ(readFile(path), holder == editThrows ? "old\n" : "old\nours\n") << holder;
-    EXPECT_EQ(error.empty(), holder != editThrows) << holder << error;
+    EXPECT_EQ(readFile(path), holder == renameFails ? "old\n" : "old\nours\n") << holder;
+    EXPECT_EQ(error.find("cannot move the temporary file into place") != std::string::npos,
+              holder == renameFails)
+        << holder << error;
   }
 }
 
 // A lock that another program keeps, or one that will never go away (a file,
 // a link, a time in the future: the user is told so at once): the edit is
-// refused and changes nothing.
+// refused and changes nothing. The lock is beside the path as configured,
+// here a link to a dotfiles folder, not beside the link's target.
 TEST(EditConfigFile, LockThatCannotBeTakenLeavesEverythingAsItWas) {
   const std::string forever =
       "will not go away by itself; if no assistant is running, it may be removed";
@@ -105,7 +131,8 @@ TEST(EditConfigFile, LockThatCannotBeTakenLeavesEverythingAsItWas) {
                            ": it is a symbolic link", ": it is dated 3"}) {
     TempDir dir;
     const std::string path = dir.file(".claude.json"), lock = path + ".lock";
-    writeFile(path, "old\n");
+    writeFile(dir.file("dot/claude.json"), "old\n");
+    fs::create_symlink("dot/claude.json", path);
     if (held == ": it is a regular file") writeFile(lock, "");
     if (held == ": it is a symbolic link") fs::create_directory_symlink(dir.path(), lock);
     if (held.starts_with(" (") || held == ": it is dated 3") fs::create_directory(lock);
@@ -153,6 +180,47 @@ TEST(DirectoryLock, LockThatIsOrBecomesFreeIsTakenFreshAndHeldAgainstOthers) {
     }
     EXPECT_TRUE(fs::is_empty(dir.path())) << holder;
   }
+}
+
+#ifdef __linux__
+// The lock is made before the last look at the file and removed only after
+// the rename, as the folder's events show.
+TEST(EditConfigFile, LockIsHeldFromTheLastCheckToTheRename) {
+  TempDir dir;
+  writeFile(dir.file("f"), "old\n");
+  UniqueFd events(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  ::inotify_add_watch(events.get(), dir.path().c_str(), IN_CREATE | IN_DELETE | IN_MOVED_TO);
+  editConfigFile(dir.file("f"), appendOurs, {.lock = quickLock});
+  alignas(inotify_event) char buffer[8192];
+  std::string seen;
+  for (ssize_t at = 0, length = ::read(events.get(), buffer, sizeof buffer); at < length;) {
+    const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+    if (std::string_view(event->name) == "f.lock")
+      seen += event->mask & IN_CREATE ? "lock " : "unlock ";
+    if (std::string_view(event->name) == "f" && event->mask & IN_MOVED_TO) seen += "rename ";
+    at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+  }
+  EXPECT_EQ(seen, "lock rename unlock ");
+}
+#endif
+
+// Interrupted while it holds the lock and a temporary file, the process
+// removes both and ends by the signal.
+TEST(EditConfigFile, InterruptRemovesOurLockAndTemporaryFile) {
+  TempDir dir;
+  writeFile(dir.file("f"), "old\n");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    removeTemporaryFilesOnInterrupt();
+    DirectoryLock lock(dir.file("f.lock"), quickLock);
+    PreparedReplacement replacement(dir.file("f"), dir.file("f"), "new\n");
+    ::raise(SIGTERM);
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 }  // namespace
