@@ -1,6 +1,7 @@
 #include "atomic_file.h"
 
 #include "file_io.h"
+#include "interrupt_cleanup.h"
 #include "unique_fd.h"
 #include "waiting_io.h"
 
@@ -9,17 +10,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <random>
 #include <stdexcept>
 #include <tuple>
-#include <utility>
 
 namespace mivet {
 namespace {
-
-// Linux and macOS both stop at 40 links in one path lookup; do the same.
-constexpr int maxLinkHops = 40;
 
 [[noreturn]] void fail(const std::string& path, const std::string& what, int error) {
   std::string message = "cannot write " + path + ": " + what;
@@ -32,71 +30,66 @@ std::string baseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Follows a chain of symbolic links at `path` to the file that finally holds
-// the content, which may not exist yet (a dangling link names where it goes).
-// Replacing that file keeps the user's links in place.
-std::string finalTarget(const std::string& path) {
-  std::string current = path;
-  for (int hop = 0; hop <= maxLinkHops; ++hop) {
-    struct stat info;
-    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
-    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
-    ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
-    if (length < 0) fail(path, "cannot read the symbolic link " + current, errno);
-    target.resize(static_cast<std::size_t>(length));
-    current = target.starts_with('/') ? target : parentDirectoryOf(current) + "/" + target;
-  }
-  fail(path, "too many levels of symbolic links", ELOOP);
+FileVersion versionAt(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0 ? fileVersionOf(info) : FileVersion{};
 }
 
-// A temporary file that is removed again unless it was renamed into place.
-struct TemporaryFile {
-  std::string path;
-  UniqueFd fd;
-  bool keep = false;
+// Exchanges the files at two names in one step; false, with errno set,
+// where the system or the file system cannot, or when either is missing.
+bool swapFiles(const std::string& from, const std::string& to) {
+#if defined(__linux__) && defined(RENAME_EXCHANGE)
+  return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0;
+#elif defined(__APPLE__)
+  return ::renamex_np(from.c_str(), to.c_str(), RENAME_SWAP) == 0;
+#else
+  errno = ENOTSUP;
+  return false;
+#endif
+}
 
-  TemporaryFile() = default;
-  TemporaryFile(TemporaryFile&& other) noexcept
-      : path(std::exchange(other.path, {})), fd(std::move(other.fd)), keep(other.keep) {}
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
+// Read by setting it and back; a file made meanwhile is only made narrower.
+mode_t currentUmask() {
+  mode_t mask = ::umask(077);
+  ::umask(mask);
+  return mask;
+}
+
+}  // namespace
+
+// The one owner of "removed unless it was moved into place": created under
+// a fresh name with O_EXCL, so nothing else's file is ever opened, and 0600,
+// so a temporary copy of a secret is never readable by others.
+struct TemporaryFile {
+  std::string path;  // empty once it is not ours to remove
+  UniqueFd fd;
+  FileVersion written;  // once its content is in
+
+  TemporaryFile(const std::string& target, const std::string& reported) {
+    std::string name = parentDirectoryOf(target) + "/." + baseNameOf(target) + ".tmp-XXXXXX";
+    InterruptsHeldBack heldBack;  // until it is registered for removal
+    fd.reset(::mkostemp(name.data(), O_CLOEXEC));
+    if (!fd.valid()) {
+      fail(reported, "cannot create a temporary file in " + parentDirectoryOf(target), errno);
+    }
+    path = name;
+    removeFileOnInterrupt(path);
+  }
   ~TemporaryFile() {
     fd.reset();
-    if (!keep && !path.empty()) std::ignore = ::unlink(path.c_str());
+    if (!path.empty()) std::ignore = ::unlink(path.c_str());
+    forget();
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  void forget() {
+    if (!path.empty()) forgetOnInterrupt(path);
+    path.clear();
   }
 };
 
-// Created with O_EXCL under a random name, so nothing else's file is ever
-// opened, and with `mode` from the start: a temporary copy of a 0600 file
-// must never be readable by others, not even before its bits are set.
-TemporaryFile createTemporaryNextTo(const std::string& target, mode_t mode,
-                                    const std::string& reported) {
-  std::random_device seed;
-  std::mt19937_64 random(seed());
-  const std::string prefix = parentDirectoryOf(target) + "/." + baseNameOf(target) + ".tmp-";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    TemporaryFile temporary;
-    std::string candidate = prefix + std::to_string(random() % 1000000000000ULL);
-    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0) {
-      temporary.path = candidate;
-      temporary.fd.reset(fd);
-      return temporary;
-    }
-    if (errno != EEXIST) {
-      fail(reported, "cannot create a temporary file in " + parentDirectoryOf(target), errno);
-    }
-  }
-  fail(reported, "cannot find a free temporary file name in " + parentDirectoryOf(target), EEXIST);
-}
-
-// The umask may have narrowed the mode given at creation. Set before any
-// content goes in.
-void restorePermissionBits(int fd, const struct stat* old, const std::string& reported) {
-  if (old != nullptr && ::fchmod(fd, old->st_mode & 07777) != 0) {
-    fail(reported, "cannot copy the permission bits", errno);
-  }
-}
+namespace {
 
 void flushToDisk(int fd, const std::string& reported) {
 #ifdef F_FULLFSYNC
@@ -115,51 +108,41 @@ void flushDirectory(const std::string& directory) {
   if (fd.valid()) std::ignore = ::fsync(fd.get());
 }
 
-// The final target of `path` and what is there now. Only a regular file
-// this process may write is replaced: renaming over a file it may not write
-// would take the file from its owner, which is the only way a user could
-// lose a file that is not theirs in a folder that is.
-struct ReplaceTarget {
-  std::string path;
-  bool exists = false;
-  struct stat info {};
-};
-
-ReplaceTarget replaceTargetOf(const std::string& path) {
-  ReplaceTarget target{.path = finalTarget(path)};
-  target.exists = ::stat(target.path.c_str(), &target.info) == 0;
-  if (!target.exists) return target;
+// The permission bits the new file gets. Only a regular file this process
+// may write is replaced: renaming over a file it may not write would take
+// the file from its owner, which is the only way a user could lose a file
+// that is not theirs in a folder that is.
+mode_t modeForReplacing(const std::string& target, const std::string& reported) {
+  struct stat info;
+  if (::stat(target.c_str(), &info) != 0) return 0666 & ~currentUmask();
   // A device, a FIFO or a directory is not the user's file to replace.
-  if (S_ISDIR(target.info.st_mode)) fail(path, "it is a directory", 0);
-  if (!S_ISREG(target.info.st_mode)) fail(path, "it is not a regular file", 0);
-  if (::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0) {
-    fail(path, "no permission to write it", errno);
+  if (S_ISDIR(info.st_mode)) fail(reported, "it is a directory", 0);
+  if (!S_ISREG(info.st_mode)) fail(reported, "it is not a regular file", 0);
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+    fail(reported, "no permission to write it", errno);
   }
-  return target;
+  return info.st_mode & 07777;
 }
 
 }  // namespace
 
-PreparedReplacement::PreparedReplacement(const std::string& path, std::string_view content,
-                                         const TemporaryFileObserver& observer)
-    : reportedPath_(path) {
-  const ReplaceTarget target = replaceTargetOf(path);
-  mode_t mode = target.exists ? (target.info.st_mode & 0777) : 0666;
-  TemporaryFile temporary = createTemporaryNextTo(target.path, mode, path);
-  if (observer) observer(temporary.path);
-  restorePermissionBits(temporary.fd.get(), target.exists ? &target.info : nullptr, path);
-  if (!writeAll(temporary.fd.get(), content)) {
-    fail(path, "writing the temporary file failed", errno);
+PreparedReplacement::PreparedReplacement(const std::string& path, const std::string& target,
+                                         std::string_view content)
+    : reportedPath_(path), targetPath_(target) {
+  const mode_t mode = modeForReplacing(target, path);
+  temporary_ = std::make_unique<TemporaryFile>(target, path);
+  const int fd = temporary_->fd.get();
+  if (::fchmod(fd, mode) != 0) fail(path, "cannot copy the permission bits", errno);
+  if (!writeAll(fd, content)) fail(path, "writing the temporary file failed", errno);
+  flushToDisk(fd, path);
+  struct stat info;
+  if (::fstat(fd, &info) == 0) temporary_->written = fileVersionOf(info);
+  if (::close(temporary_->fd.release()) != 0) {
+    fail(path, "closing the temporary file failed", errno);
   }
-  flushToDisk(temporary.fd.get(), path);
-  if (::close(temporary.fd.release()) != 0) fail(path, "closing the temporary file failed", errno);
-  targetPath_ = target.path;
-  temporaryPath_ = std::exchange(temporary.path, {});
 }
 
-PreparedReplacement::~PreparedReplacement() {
-  if (!temporaryPath_.empty()) std::ignore = ::unlink(temporaryPath_.c_str());
-}
+PreparedReplacement::~PreparedReplacement() = default;
 
 void PreparedReplacement::commit() {
   moveIntoPlace();
@@ -167,16 +150,42 @@ void PreparedReplacement::commit() {
 }
 
 bool PreparedReplacement::moveIntoPlaceIfUnchanged(const FileVersion& expected) {
+  // Once swapped, the temporary name may hold another program's file, which
+  // an interrupt must not remove.
+  InterruptsHeldBack heldBack;
+  if (swapFiles(temporary_->path, targetPath_)) return keepSwapIfExpectedCameOut(expected);
   if (currentFileVersion(targetPath_) != expected) return false;
   moveIntoPlace();
   return true;
 }
 
+// After the swap the temporary name holds what was in place until then.
+bool PreparedReplacement::keepSwapIfExpectedCameOut(const FileVersion& expected) {
+  const std::string swapped = temporary_->path;
+  if (sameFileAndContent(versionAt(swapped), expected)) {
+    std::ignore = ::unlink(swapped.c_str());
+    temporary_->forget();
+    return true;
+  }
+  // Another program's version: back in place with it. When ours is no longer
+  // there to swap with (a third program renamed over it meanwhile), what
+  // comes out is that program's, the latest, and it goes back by rename.
+  if (swapFiles(swapped, targetPath_) &&
+      sameFileAndContent(versionAt(swapped), temporary_->written)) {
+    return false;
+  }
+  temporary_->forget();
+  if (::rename(swapped.c_str(), targetPath_.c_str()) != 0) {
+    fail(reportedPath_, "another program's version of it is left at " + swapped, errno);
+  }
+  return false;
+}
+
 void PreparedReplacement::moveIntoPlace() {
-  if (::rename(temporaryPath_.c_str(), targetPath_.c_str()) != 0) {
+  if (::rename(temporary_->path.c_str(), targetPath_.c_str()) != 0) {
     fail(reportedPath_, "cannot move the temporary file into place", errno);
   }
-  temporaryPath_.clear();
+  temporary_->forget();
 }
 
 void PreparedReplacement::makeDurable() const {
@@ -184,7 +193,9 @@ void PreparedReplacement::makeDurable() const {
 }
 
 void replaceFileAtomically(const std::string& path, std::string_view content) {
-  PreparedReplacement(path, content).commit();
+  const std::optional<std::string> target = finalTargetOf(path);
+  if (!target) fail(path, "cannot follow its symbolic links", errno);
+  PreparedReplacement(path, *target, content).commit();
 }
 
 }  // namespace mivet

@@ -12,6 +12,9 @@
 namespace mivet {
 namespace {
 
+// Linux and macOS both stop at 40 links in one path lookup; do the same.
+constexpr int maxLinkHops = 40;
+
 const char* kindOfNonRegular(mode_t mode) {
   if (S_ISDIR(mode)) return "a directory";
   if (S_ISFIFO(mode)) return "a FIFO";
@@ -65,6 +68,11 @@ FileVersion fileVersionOf(const struct stat& info) {
           .changedNanoseconds = changed.tv_nsec};
 }
 
+bool sameFileAndContent(const FileVersion& a, const FileVersion& b) {
+  return a.exists == b.exists && a.device == b.device && a.inode == b.inode && a.size == b.size &&
+         a.modifiedSeconds == b.modifiedSeconds && a.modifiedNanoseconds == b.modifiedNanoseconds;
+}
+
 FileVersion currentFileVersion(const std::string& path) {
   struct stat info;
   return ::stat(path.c_str(), &info) == 0 ? fileVersionOf(info) : FileVersion{};
@@ -102,11 +110,43 @@ bool existsFollowingLinks(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0;
 }
 
+std::optional<std::string> finalTargetOf(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop <= maxLinkHops; ++hop) {
+    struct stat info;
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
+    ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+    if (length < 0) return std::nullopt;
+    target.resize(static_cast<std::size_t>(length));
+    current = target.starts_with('/') ? target : parentDirectoryOf(current) + "/" + target;
+  }
+  errno = ELOOP;
+  return std::nullopt;
+}
+
 std::string parentDirectoryOf(const std::string& path) {
   auto slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+int createDirectories(const std::string& directory) {
+  struct stat info;
+  if (::stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+  if (errno != ENOENT) return errno;
+  std::string parent = parentDirectoryOf(directory);
+  if (parent != directory) {
+    if (int error = createDirectories(parent)) return error;
+  }
+  if (::mkdir(directory.c_str(), 0777) != 0) {
+    int error = errno;
+    // Made by someone else in between: as good as made here.
+    if (::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
+    return error;
+  }
+  return 0;
 }
 
 }  // namespace mivet

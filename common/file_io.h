@@ -24,6 +24,11 @@ struct FileVersion {
   friend bool operator==(const FileVersion&, const FileVersion&) = default;
 };
 
+// Whether `a` and `b` are the same file holding the same content, as far as
+// can be told without reading it. The change time is left out: renaming a
+// file sets it, and a file renamed away and back is still the same version.
+bool sameFileAndContent(const FileVersion& a, const FileVersion& b);
+
 // The version of the file `info` describes.
 FileVersion fileVersionOf(const struct stat& info);
 
@@ -59,8 +64,19 @@ std::optional<std::string> readWholeFile(
 // link does not count).
 bool existsFollowingLinks(const std::string& path);
 
+// Where the chain of symbolic links at `path` ends: the file that holds the
+// content, which may not exist yet (a dangling link names where it goes);
+// `path` itself when it is no link. Relative links are taken from the folder
+// of the link that holds them. nullopt, with errno set, when a link cannot be
+// read or there are more than 40 of them, as in a loop.
+std::optional<std::string> finalTargetOf(const std::string& path);
+
 // `path` without its last component: "." when it has no slash, "/" for a
 // component right under the root.
 std::string parentDirectoryOf(const std::string& path);
+
+// Creates `directory` and every missing parent; an existing directory (or a
+// link to one) is fine. Returns 0, or the errno of the step that failed.
+int createDirectories(const std::string& directory);
 
 }  // namespace mivet

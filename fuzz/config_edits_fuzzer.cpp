@@ -4,9 +4,7 @@
 // for byte as it was.
 #include "common/file_io.h"
 #include "mcp/registration/codex_config.h"
-#include "mcp/registration/codex_section.h"
 #include "mcp/registration/json_config.h"
-#include "mcp/registration/toml_check.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <stdlib.h>
@@ -59,14 +57,13 @@ void fuzzJson(const std::string& path, const std::string& command) {
   }
 }
 
-void fuzzToml(const std::string& path, const std::string& command, const std::string& content) {
-  std::ignore = mivet::mcp::stripCodexMivetSection(content);
+void fuzzToml(const std::string& path, const std::string& command) {
   if (editKeepsFileOnFailure(path, [&] { mivet::mcp::upsertCodexMCP(path, command); }) &&
-      !mivet::mcp::containsCodexMivetHeader(*mivet::readWholeFile(path))) {
+      !mivet::mcp::hasCodexMCP(path)) {
     std::abort();
   }
   if (editKeepsFileOnFailure(path, [&] { mivet::mcp::removeCodexMCP(path); }) &&
-      mivet::mcp::codexServerDefined(*mivet::readWholeFile(path)) == true) {
+      mivet::mcp::hasCodexMCP(path)) {
     std::abort();
   }
 }
@@ -83,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (json) {
     fuzzJson(path, command);
   } else {
-    fuzzToml(path, command, content);
+    fuzzToml(path, command);
   }
   return 0;
 }

@@ -1,6 +1,6 @@
-#include "mcp/app_connection/app_launcher.h"
 #include "mcp/app_connection/ipc_client.h"
-#include "mcp/registration/command_line.h"
+#include "mcp/command_line.h"
+#include "mcp/registration/run_command.h"
 #include "mcp/server/message_loop.h"
 #include "mcp/server/tool_catalogue.h"
 
@@ -15,17 +15,33 @@ namespace {
 mivet::mcp::SocketConfig socketConfig;
 
 mivet::mcp::IPCResult sendToApp(std::string_view method, simdjson::dom::object params) {
-  return mivet::mcp::sendIPC(socketConfig, method, params, mivet::mcp::launchMivetAppInBackground,
-                             [](unsigned microseconds) { ::usleep(microseconds); });
+  return mivet::mcp::sendIPC(socketConfig, method, params);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> arguments(argv, argv + argc);
+  using mivet::mcp::CommandLine;
+  const std::vector<std::string> arguments(argv, argv + argc);
+  const CommandLine commandLine = mivet::mcp::parseCommandLine(arguments);
   mivet::mcp::toolDefinitions();
-  if (mivet::mcp::handleCLICommandIfPresent(arguments)) return 0;
-  socketConfig = mivet::mcp::resolveSocketConfig(arguments);
+  switch (commandLine.mode) {
+    case CommandLine::Mode::help:
+      mivet::mcp::printUsage();
+      return 0;
+    case CommandLine::Mode::status:
+      mivet::mcp::runStatusCommand();
+      return 0;
+    case CommandLine::Mode::install:
+      mivet::mcp::runInstallCommand(commandLine.target, arguments);
+      return 0;
+    case CommandLine::Mode::uninstall:
+      mivet::mcp::runUninstallCommand(commandLine.target);
+      return 0;
+    case CommandLine::Mode::serve:
+      break;
+  }
+  socketConfig = commandLine.socket;
   mivet::mcp::serveLines(STDIN_FILENO, STDOUT_FILENO, sendToApp);
   return 0;
 }

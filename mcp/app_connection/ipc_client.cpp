@@ -5,6 +5,8 @@
 #include "common/json_writer.h"
 #include "common/uuid.h"
 
+#include <unistd.h>
+
 #include <variant>
 
 namespace mivet::mcp {
@@ -93,15 +95,18 @@ IPCResult connectAndSendIPC(const std::string& socketPath, std::string_view meth
   return parseIPCAnswer(*line);
 }
 
+void pauseFor(unsigned microseconds) {
+  ::usleep(microseconds);
+}
+
 IPCResult sendIPC(const SocketConfig& config, std::string_view method, simdjson::dom::object params,
-                  const AppLauncher& launch, const Pause& pause, int timeoutSeconds,
-                  const AppConnector& connect) {
-  IPCResult result = connectAndSendIPC(config.path, method, params, timeoutSeconds, connect);
+                  const AppAccess& access, int timeoutSeconds) {
+  IPCResult result = connectAndSendIPC(config.path, method, params, timeoutSeconds, access.connect);
   if (!appNotRunning(result) || !config.isDefault) return result;
-  launch();
+  access.launch();
   for (int attempt = 0; attempt < launchRetries; ++attempt) {
-    pause(launchRetryPauseMicroseconds);
-    result = connectAndSendIPC(config.path, method, params, timeoutSeconds, connect);
+    access.pause(launchRetryPauseMicroseconds);
+    result = connectAndSendIPC(config.path, method, params, timeoutSeconds, access.connect);
     if (!appNotRunning(result)) return result;
   }
   return failure(std::string(appNeverAnsweredMessage));

@@ -2,6 +2,7 @@
 
 #include "common/app_socket.h"
 #include "common/json_reader.h"
+#include "mcp/app_connection/app_launcher.h"
 #include "mcp/app_connection/socket_config.h"
 
 #include <simdjson.h>
@@ -56,12 +57,21 @@ IPCResult parseIPCAnswer(std::string_view line);
 using AppLauncher = std::function<void()>;
 using Pause = std::function<void(unsigned microseconds)>;
 
+// Sleeps for `microseconds`.
+void pauseFor(unsigned microseconds);
+
+// How sendIPC reaches the desktop application: the real ones, or stand-ins
+// in tests.
+struct AppAccess {
+  AppConnector connect = connectToAppSocket;
+  AppLauncher launch = launchMivetAppInBackground;
+  Pause pause = pauseFor;
+};
+
 // connectAndSendIPC, and when the application does not answer on the default
 // socket: launch it once, then retry up to 30 times 150 ms apart before giving
 // up with appNeverAnsweredMessage.
 IPCResult sendIPC(const SocketConfig& config, std::string_view method, simdjson::dom::object params,
-                  const AppLauncher& launch, const Pause& pause,
-                  int timeoutSeconds = ipcTimeoutSeconds,
-                  const AppConnector& connect = connectToAppSocket);
+                  const AppAccess& access = {}, int timeoutSeconds = ipcTimeoutSeconds);
 
 }  // namespace mivet::mcp

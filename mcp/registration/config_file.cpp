@@ -3,18 +3,16 @@
 #include "common/atomic_file.h"
 #include "common/file_io.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
 
 namespace mivet::mcp {
 
-ConfigFileRead readConfigFile(const std::string& path) {
-  FileContent file = readRegularFile(path);
+namespace {
+
+ConfigFileRead readFileAt(const std::string& path, const std::string& target) {
+  FileContent file = readRegularFile(target);
   switch (file.outcome) {
     case FileContent::Outcome::read:
       return {.outcome = ConfigFileRead::Outcome::read,
@@ -33,16 +31,29 @@ ConfigFileRead readConfigFile(const std::string& path) {
           .problem = "cannot read " + path + ": " + std::strerror(file.error)};
 }
 
-namespace {
+// A link replaced by a file or pointed elsewhere, or the file written or
+// replaced: either way, not what the edit was made from.
+bool stillLeadsToWhatWasRead(const ConfigFileRead& file) {
+  return finalTargetOf(file.path) == file.target && currentFileVersion(file.target) == file.version;
+}
 
-bool moveIntoPlaceIfUnchanged(PreparedReplacement& replacement, const std::string& path,
-                              const FileVersion& read, const SharedFileOptions& options) {
+bool moveIntoPlaceIfUnchanged(PreparedReplacement& replacement, const ConfigFileRead& file,
+                              const SharedFileOptions& options) {
   std::optional<DirectoryLock> lock;
-  if (options.lock) lock.emplace(path + ".lock", *options.lock);
-  return replacement.moveIntoPlaceIfUnchanged(read);
+  if (options.lock) lock.emplace(file.path + ".lock", *options.lock);
+  return stillLeadsToWhatWasRead(file) && replacement.moveIntoPlaceIfUnchanged(file.version);
 }
 
 }  // namespace
+
+ConfigFileRead readConfigFile(const std::string& path) {
+  // A link that cannot be followed is read as it is, and the read says why not.
+  const std::string target = finalTargetOf(path).value_or(path);
+  ConfigFileRead file = readFileAt(path, target);
+  file.path = path;
+  file.target = target;
+  return file;
+}
 
 void editConfigFile(const std::string& path, const ConfigEdit& edit,
                     const SharedFileOptions& options) {
@@ -50,31 +61,14 @@ void editConfigFile(const std::string& path, const ConfigEdit& edit,
     ConfigFileRead file = readConfigFile(path);
     std::optional<std::string> content = edit(file);
     if (!content) return;
-    PreparedReplacement replacement(path, *content);
-    if (moveIntoPlaceIfUnchanged(replacement, path, file.version, options)) {
+    PreparedReplacement replacement(path, file.target, *content);
+    if (moveIntoPlaceIfUnchanged(replacement, file, options)) {
       replacement.makeDurable();
       return;
     }
   }
   throw std::runtime_error(path + " kept changing while it was being edited (another program " +
                            "is writing it); it was left as the other program wrote it; try again");
-}
-
-int createDirectories(const std::string& directory) {
-  struct stat info;
-  if (::stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
-  if (errno != ENOENT) return errno;
-  std::string parent = parentDirectoryOf(directory);
-  if (parent != directory) {
-    if (int error = createDirectories(parent)) return error;
-  }
-  if (::mkdir(directory.c_str(), 0777) != 0) {
-    int error = errno;
-    // Made by someone else in between: as good as made here.
-    if (::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
-    return error;
-  }
-  return 0;
 }
 
 void createParentDirectories(const std::string& path) {

@@ -9,13 +9,16 @@
 
 namespace mivet::mcp {
 
-// What reading a configuration file found.
+// What reading a configuration file found: the path as configured, resolved
+// once into the file it leads to and the state of that file that was read.
 struct ConfigFileRead {
   enum class Outcome { missing, unreadable, read };
   Outcome outcome = Outcome::missing;
   std::string content{};  // the whole file when read
   std::string problem{};  // why it could not be read, naming the file, when unreadable
-  FileVersion version{};  // which state of the file was read; missing: not `exists`
+  std::string path{};     // as configured
+  std::string target{};   // where its symbolic links lead: the file read (`path` when no link)
+  FileVersion version{};  // which state of `target` was read; missing: not `exists`
 };
 
 // Reads the whole file at `path`. Nothing there (also a dangling link) is
@@ -41,21 +44,21 @@ struct SharedFileOptions {
 };
 
 // Reads the file at `path`, hands it to `edit` and replaces it with what the
-// edit makes, only while it is still the file that was read; when another
-// program replaced or changed it in between, reads it again and redoes the
-// edit, so that nothing the other program wrote is lost. The lock, when
-// asked for, is held from that last check to the rename: the new content is
-// written and flushed before it is taken, so that it is held for as short a
-// time as possible (a writer that finds it taken may give up waiting and
-// write without it). Throws the edit's or the replacement's
-// std::runtime_error, and one that names the file when it kept changing for
-// every attempt or the lock could not be taken; the file is then unchanged.
+// edit makes, only while `path` still leads to the file that was read and
+// that file is as it was read; otherwise (another program wrote it, renamed
+// a file over it or over one of its links, or pointed a link elsewhere)
+// reads what is there now and redoes the edit, so that nothing the other
+// program wrote is lost and only the file `path` leads to is written. That
+// check and the move into place happen together under the lock, when one is
+// asked for, which is always `<path>.lock` beside the path as configured;
+// the new content is written and flushed before the lock is taken, so that
+// it is held for as short a time as possible (a writer that finds it taken
+// may give up waiting and write without it). Throws the edit's or the
+// replacement's std::runtime_error, and one that names the file when it
+// kept changing for every attempt or the lock could not be taken; the file
+// is then unchanged.
 void editConfigFile(const std::string& path, const ConfigEdit& edit,
                     const SharedFileOptions& options = {});
-
-// Creates `directory` and every missing parent; an existing directory (or a
-// link to one) is fine. Returns 0, or the errno of the step that failed.
-int createDirectories(const std::string& directory);
 
 // Creates the directory that holds `path`, with every missing parent; an
 // existing directory is fine. Throws std::runtime_error naming the

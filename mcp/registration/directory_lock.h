@@ -8,7 +8,7 @@ namespace mivet::mcp {
 // How long to wait for a lock directory that someone else holds.
 struct LockTiming {
   // A lock whose directory was not touched for this long belongs to a holder
-  // that died; it is taken over.
+  // that died; it is taken over (moved aside, removed, and made again).
   std::chrono::milliseconds staleAfter{10'000};
   // Waiting ends with a failure after this long.
   std::chrono::milliseconds giveUpAfter{15'000};
@@ -28,7 +28,9 @@ class DirectoryLock {
   // stale one. When the folder that would hold the lock does not exist there
   // is nothing to protect, and nothing is taken. Throws std::runtime_error,
   // naming the lock directory and asking to try again, when the lock is
-  // still held after `timing.giveUpAfter`, or when it cannot be made.
+  // still held after `timing.giveUpAfter`, or when it cannot be made; at once,
+  // saying that it will not go away by itself, when what is there is not a
+  // directory or is dated in the future.
   DirectoryLock(std::string path, const LockTiming& timing);
   ~DirectoryLock();
   DirectoryLock(const DirectoryLock&) = delete;

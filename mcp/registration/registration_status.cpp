@@ -2,25 +2,14 @@
 
 #include "common/json_writer.h"
 #include "common/unicode_text.h"
-#include "mcp/registration/codex_section.h"
-#include "mcp/registration/config_file.h"
+#include "mcp/registration/codex_config.h"
 #include "mcp/registration/json_config.h"
 #include "mcp/registration/stable_command_path.h"
-#include "mcp/registration/toml_check.h"
 
 #include <cstdio>
 
 namespace mivet::mcp {
 namespace {
-
-// The server's key as toml++ reads it; in a file that is not valid TOML, a
-// line that reads as the server's header.
-bool codexRegistered(const std::string& codexPath) {
-  ConfigFileRead file = readConfigFile(codexPath);
-  if (file.outcome != ConfigFileRead::Outcome::read || !isValidUtf8(file.content)) return false;
-  if (auto defined = codexServerDefined(file.content)) return *defined;
-  return containsCodexMivetHeader(file.content);
-}
 
 // True only when every file holds the registration; false for no files.
 bool antigravityRegistered(const std::vector<std::string>& paths) {
@@ -52,7 +41,7 @@ void writeClient(JsonWriter& writer, std::string_view client, bool connected,
 std::string registrationStatusJson(const std::string& home, const std::string& claudePath,
                                    const std::string& codexPath,
                                    const std::vector<std::string>& antigravityPaths) {
-  bool codex = codexRegistered(codexPath);
+  bool codex = hasCodexMCP(codexPath);
   bool claude = hasJSONMCP(claudePath);
   bool antigravity = antigravityRegistered(antigravityPaths);
 

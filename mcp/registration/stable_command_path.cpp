@@ -1,7 +1,6 @@
 #include "mcp/registration/stable_command_path.h"
 
 #include "common/file_io.h"
-#include "mcp/registration/config_file.h"
 
 #include <limits.h>
 #include <stdlib.h>
@@ -114,40 +113,73 @@ bool leadsTo(const std::string& path, const std::string& selfPath) {
 }
 
 // Points the link at `stablePath` to `selfPath` unless the path already leads
-// there or holds the program. Returns 0, or the errno of the step that failed.
-int refreshStableLink(const std::string& stablePath, const std::string& selfPath) {
-  if (int error = createDirectories(parentDirectoryOf(stablePath))) return error;
+// there or holds the program.
+StableLinkAttempt refreshStableLink(const std::string& stablePath, const std::string& selfPath) {
+  const std::string folder = parentDirectoryOf(stablePath);
+  if (int error = createDirectories(folder)) return {"making the folder " + folder, error};
   struct stat there;
-  if (::lstat(stablePath.c_str(), &there) == 0) {
-    if (S_ISLNK(there.st_mode)) {
-      std::error_code notALink;
-      auto target = std::filesystem::read_symlink(stablePath, notALink);
-      if (!notALink && target.native() == selfPath) return 0;
-    } else if (holdsTheProgram(there, selfPath)) {
-      return 0;
-    }
+  const bool present = ::lstat(stablePath.c_str(), &there) == 0;
+  if (present && S_ISLNK(there.st_mode)) {
+    std::error_code notALink;
+    auto target = std::filesystem::read_symlink(stablePath, notALink);
+    if (!notALink && target.native() == selfPath) return {};
+  } else if (present && holdsTheProgram(there, selfPath)) {
+    return {};
+  } else if (present && S_ISDIR(there.st_mode)) {
+    std::error_code error;
+    std::filesystem::remove_all(stablePath, error);
+    if (error) return {"removing the folder " + stablePath, error.value()};
   }
-  std::error_code error;
-  std::filesystem::remove_all(stablePath, error);
-  if (error) return error.value();
-  return ::symlink(selfPath.c_str(), stablePath.c_str()) == 0 ? 0 : errno;
+  // Made beside the path and renamed over it: the path never stands empty,
+  // and of two installs at once, each puts a whole link there.
+  const std::string fresh = stablePath + ".new-" + std::to_string(::getpid());
+  ::unlink(fresh.c_str());
+  if (::symlink(selfPath.c_str(), fresh.c_str()) != 0) return {"making a link in " + folder, errno};
+  if (::rename(fresh.c_str(), stablePath.c_str()) != 0) {
+    StableLinkAttempt failed{"putting the new link at " + stablePath, errno};
+    ::unlink(fresh.c_str());
+    return failed;
+  }
+  return {};
 }
 
-// Why the stable path does not lead to the running program, and what to do.
-std::string unusableStablePath(const std::string& stablePath, const std::string& selfPath,
-                               int error) {
-  std::string why = "the command " + stablePath +
-                    " that the assistants are to run cannot be made to lead to " + selfPath + ": ";
-  if (error != 0) {
-    return why + std::strerror(error) + "; make sure that you can write the folder " +
-           parentDirectoryOf(stablePath) + " (and that every folder above it is a folder)";
+// Whether `stablePath` leads to an executable file named as the program:
+// another copy of it, installing at the same moment, linked it last.
+bool leadsToAnotherCopy(const std::string& stablePath, const std::string& selfPath) {
+  const std::string target = withLinksResolved(stablePath);
+  return isExecutableFile(target) &&
+         std::filesystem::path(target).filename() == std::filesystem::path(selfPath).filename();
+}
+
+// The first folder on the way to `path` that this process may not enter;
+// empty when it may enter them all.
+std::string firstFolderNotEntered(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    std::string folder = path.substr(0, slash);
+    if (::access(folder.c_str(), X_OK) != 0 && errno == EACCES) return folder;
   }
-  struct stat there;
-  if (::lstat(stablePath.c_str(), &there) == 0 && !S_ISLNK(there.st_mode) &&
-      holdsTheProgram(there, selfPath)) {
-    return why + "it holds this program, which is never removed; move the program out of it";
+  return {};
+}
+
+// Under root the program acts as the home's owner, for whom the command is
+// registered: a program in a folder of root's only would be registered as a
+// command that the user's assistants cannot start.
+void requireStartable(const std::string& selfPath) {
+  std::string why;
+  struct stat info;
+  if (std::string folder = firstFolderNotEntered(selfPath); !folder.empty()) {
+    why = "cannot enter the folder " + folder;
+  } else if (::stat(selfPath.c_str(), &info) == 0 && (info.st_mode & 0111) != 0 &&
+             ::access(selfPath.c_str(), X_OK) != 0) {
+    why = "may not execute it";
+  } else {
+    return;
   }
-  return why + "something else changed it meanwhile; run the install again";
+  throw std::runtime_error("the assistants could not start this program, " + selfPath + ": uid " +
+                           std::to_string(::getuid()) + ", for whom it is registered, " + why +
+                           "; put the program where that user can run it; no configuration "
+                           "file was changed");
 }
 
 // The running program's path as the operating system knows it, with links
@@ -186,25 +218,37 @@ std::string selfExecutablePath(const std::string& invocation, const std::string&
 }
 
 std::string runningExecutablePath(const std::vector<std::string>& arguments) {
+  if (auto reported = executablePathFromSystem()) return *reported;
   const std::string invocation = arguments.empty() ? std::string() : arguments.front();
-  std::string selfPath = selfExecutablePath(invocation, executableSearchPath(), currentDirectory());
-  // An empty argument 0 names the working directory, no executable file.
-  if (isExecutableFile(selfPath)) return selfPath;
-  auto reported = executablePathFromSystem();
-  return reported && isExecutableFile(*reported) ? *reported : selfPath;
+  return selfExecutablePath(invocation, executableSearchPath(), currentDirectory());
 }
 
 std::string stableCommandPathLinkedTo(const std::string& selfPath, const std::string& home) {
+  requireStartable(selfPath);
   std::string stablePath = stableCommandPathFor(home);
   if (!isExecutableFile(selfPath)) {
     return existsFollowingLinks(stablePath) ? stablePath : selfPath;
   }
-  int error = refreshStableLink(stablePath, selfPath);
-  if (!leadsTo(stablePath, selfPath)) {
-    throw std::runtime_error(unusableStablePath(stablePath, selfPath, error) +
-                             "; no configuration file was changed");
+  return checkedStableCommandPath(stablePath, selfPath, refreshStableLink(stablePath, selfPath));
+}
+
+std::string checkedStableCommandPath(const std::string& stablePath, const std::string& selfPath,
+                                     const StableLinkAttempt& attempt) {
+  if (leadsTo(stablePath, selfPath)) return stablePath;
+  std::string why = "the command " + stablePath +
+                    " that the assistants are to run cannot be made to lead to " + selfPath + ": ";
+  struct stat there;
+  if (!attempt.failedStep.empty()) {
+    why += attempt.failedStep + " failed: " + std::strerror(attempt.error);
+  } else if (::lstat(stablePath.c_str(), &there) == 0 && !S_ISLNK(there.st_mode) &&
+             holdsTheProgram(there, selfPath)) {
+    why += "it holds this program, which is never removed; move the program out of it";
+  } else if (leadsToAnotherCopy(stablePath, selfPath)) {
+    return stablePath;
+  } else {
+    why += "something else changed it meanwhile; run the install again";
   }
-  return stablePath;
+  throw std::runtime_error(why + "; no configuration file was changed");
 }
 
 std::string stableSelfCommandPath(const std::vector<std::string>& arguments,

@@ -131,8 +131,10 @@ TEST(JsonReaderTest, ValidJsonBeyondThe64BitAndDoubleRangesReadsAndWritesBackExa
        R"(\ud801)"
        "\uE7FF"
        R"("],"\udc01":true})"},
-      // Literal U+E000 next to an escaped surrogate: in both orders, in keys and values.
+      // Literal U+E000 next to escaped surrogates: in both orders, in keys and values, and
+      // before two escapes, where it must still count once.
       {"{\"\uE000\\ud800\":\"\\udbff\uE000\",\"\\udc00\uE000\":[\"\uE000\\ud800\uE000\"]}", ""},
+      {"{\"a\":\"\uE000\\ud800\\ud801\"}", ""},
   };
   auto parser = newJsonParser();
   for (const auto& [text, expected] : cases) {

@@ -23,8 +23,14 @@ long currentSystemCall(pid_t pid, pid_t tid) {
   return number;
 }
 
-// The C library reaches poll(2) and open(2) through either of two calls.
+// The C library reaches each of them through either of two calls.
 bool isCall(BlockingCall call, long number) {
+  if (call == BlockingCall::sleep) {
+#ifdef SYS_nanosleep
+    if (number == SYS_nanosleep) return true;
+#endif
+    return number == SYS_clock_nanosleep;
+  }
   if (call == BlockingCall::poll) {
 #ifdef SYS_poll
     if (number == SYS_poll) return true;

@@ -8,8 +8,8 @@ namespace mivet::test {
 
 // System calls a test may need to see a thread wait in: poll(2) once its
 // descriptor was found not ready, open(2) of a FIFO that nobody has open
-// for the other direction.
-enum class BlockingCall { poll, open };
+// for the other direction, a pause between attempts (nanosleep(2)).
+enum class BlockingCall { poll, open, sleep };
 
 // Whether thread `tid` of process `pid` sleeps in `call` now. Linux shows it
 // in /proc; elsewhere nothing does, and the answer is true.

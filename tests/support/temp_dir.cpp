@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace mivet::test {
 
@@ -35,6 +36,16 @@ std::string readFile(const std::string& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+std::string entryOnceThere(const std::string& directory, const std::string& prefix,
+                           std::chrono::milliseconds timeout) {
+  for (auto giveUp = std::chrono::steady_clock::now() + timeout;
+       std::chrono::steady_clock::now() < giveUp;
+       std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+      if (entry.path().filename().native().starts_with(prefix)) return entry.path();
+  return "";
 }
 
 void writeFile(const std::string& path, const std::string& content) {

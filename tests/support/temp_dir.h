@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace mivet::test {
@@ -24,6 +25,11 @@ class TempDir {
 // "a" two entries), as on Linux; macOS's default disk takes them as one.
 // Probed once.
 bool tempFolderTellsCaseApart();
+
+// The path of an entry of `directory` whose name begins with `prefix`, once
+// one is there; "" when none came within `timeout`.
+std::string entryOnceThere(const std::string& directory, const std::string& prefix,
+                           std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);

@@ -153,13 +153,12 @@ IPCResult sendWithRetry(
     const std::function<void(int)>& onPause = [](int) {}, int timeoutSeconds = ipcTimeoutSeconds,
     const AppConnector& connect = connectToAppSocket) {
   auto document = parseJsonDocument("{}");
-  return sendIPC(
-      config, "tasks_list", document->root, [&] { ++probe.launches; },
-      [&](unsigned microseconds) {
-        EXPECT_EQ(microseconds, 150000u);
-        onPause(++probe.pauses);
-      },
-      timeoutSeconds, connect);
+  AppAccess access{connect, [&] { ++probe.launches; },
+                   [&](unsigned microseconds) {
+                     EXPECT_EQ(microseconds, 150000u);
+                     onPause(++probe.pauses);
+                   }};
+  return sendIPC(config, "tasks_list", document->root, access, timeoutSeconds);
 }
 
 TEST_F(IpcClientTest, ExplicitSocketIsNeverLaunched) {

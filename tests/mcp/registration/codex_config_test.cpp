@@ -54,15 +54,29 @@ TEST(UpsertCodexMCP, NewFileInNewDirectoryHoldsExactlyTheSection) {
   expectParsedCommand(path);
 }
 
-TEST(UpsertCodexMCP, OneEmptyLineSeparatesTheRestAndRepeatsChangeNothing) {
-  TempDir home;
-  std::string path = home.file("config.toml");
-  writeFile(path, "model = \"o3\"\n\n\n");
-  upsertCodexMCP(path, command);
-  EXPECT_EQ(readFile(path), "model = \"o3\"\n\n" + section);
-  upsertCodexMCP(path, command);
-  EXPECT_EQ(readFile(path), "model = \"o3\"\n\n" + section);
-  expectParsedCommand(path);
+// Trailing blank lines go, also those of blanks or of a CR alone; one empty
+// line separates the rest from the section.
+TEST(UpsertCodexMCP, TheRestKeepsItsLinesAndOneEmptyLineAndRepeatsChangeNothing) {
+  struct Row {
+    std::string content, rest;
+  };
+  for (const Row& row : std::vector<Row>{
+           {"model = \"o3\"\n\n\n", "model = \"o3\"\n\n"},
+           {"a = 1\n\n \t\n\n", "a = 1\n\n"},
+           {"a = 1\r\n\r\n", "a = 1\r\n\n"},
+           {"model = \"o3\"\r\n[tools]\r\nweb = true\r\n",
+            "model = \"o3\"\r\n[tools]\r\nweb = true\r\n\n"},
+           {"", ""},
+       }) {
+    TempDir home;
+    std::string path = home.file("config.toml");
+    writeFile(path, row.content);
+    upsertCodexMCP(path, command);
+    EXPECT_EQ(readFile(path), row.rest + section) << row.content;
+    upsertCodexMCP(path, command);
+    EXPECT_EQ(readFile(path), row.rest + section) << row.content;
+    expectParsedCommand(path);
+  }
 }
 
 TEST(UpsertCodexMCP, AnotherCommandReplacesTheSectionAtTheEnd) {
@@ -78,15 +92,6 @@ TEST(UpsertCodexMCP, AnotherCommandReplacesTheSectionAtTheEnd) {
   expectParsedCommand(path, "/new \"q\" \\b");
 }
 
-TEST(UpsertCodexMCP, CrLfFileWithoutTheSectionStaysValid) {
-  TempDir home;
-  std::string path = home.file("config.toml");
-  writeFile(path, "model = \"o3\"\r\n[tools]\r\nweb = true\r\n");
-  upsertCodexMCP(path, command);
-  EXPECT_EQ(readFile(path), "model = \"o3\"\r\n[tools]\r\nweb = true\r\n\n" + section);
-  expectParsedCommand(path);
-}
-
 std::optional<toml::table> parsedOrNothing(const std::string& text) {
   try {
     return toml::parse(text);
@@ -95,87 +100,146 @@ std::optional<toml::table> parsedOrNothing(const std::string& text) {
   }
 }
 
-// The ways a file may spell the server, or hold something next to it. Each
-// edit either does its work, leaving every other value as it was, or fails
-// naming what it cannot handle and keeps the file byte for byte.
-TEST(CodexEdits, EveryFormIsTakenOutOrRefusedWithTheFileUnchanged) {
-  struct Form {
-    std::string content;
-    std::optional<std::string> uninstalled;  // the file after --uninstall; nullopt: it fails
-    const char* refusal;  // in the message of both failing edits; nullptr: install works
+// The registration holds exactly the table written, and every other value
+// is what toml++ reads in `rest`.
+void expectOnlyTheServerAdded(const std::string& path, const std::string& rest) {
+  auto edited = parsedOrNothing(readFile(path));
+  ASSERT_TRUE(edited) << readFile(path);
+  expectParsedCommand(path);
+  auto* servers = edited->get_as<toml::table>("mcp_servers");
+  EXPECT_EQ(servers->get_as<toml::table>("mivet")->size(), 2u) << readFile(path);
+  servers->erase("mivet");
+  if (servers->empty()) edited->erase("mcp_servers");
+  auto others = parsedOrNothing(rest);
+  ASSERT_TRUE(others) << rest;
+  EXPECT_EQ(*edited, *others) << rest;
+}
+
+// Each row: a file, and what is left of it without the server's tables.
+// Status counts the server exactly when there is something to take out;
+// install puts one table in their place, uninstall leaves the rest.
+TEST(CodexEdits, EveryFormOfTheServersTablesIsTakenOut) {
+  struct Row {
+    std::string content, rest;
   };
-  for (
-      const Form& form : std::vector<Form>{
-          {"a = 1\r\n\r\n[mcp_servers.mivet]\r\ncommand = \"/old\"\r\nargs = []\r\n\r\n[b]\r\nc = "
-           "2\r\n",
-           "a = 1\r\n\r\n[b]\r\nc = 2\r\n", nullptr},
-          {"[mcp_servers.mivet] # mine\ncommand = \"/old\"\n", "", nullptr},
-          {"[ mcp_servers . mivet ]\ncommand = \"/old\"\n[b]\nc = 1\n", "[b]\nc = 1\n", nullptr},
-          {"[mcp_servers.\"mivet\"]\ncommand = \"/old\"\n", "", nullptr},
-          {"\xEF\xBB\xBF[mcp_servers.mivet]\ncommand = \"/old\"\n[b]\nc = 1\n",
-           "\xEF\xBB\xBF[b]\nc = 1\n", nullptr},
-          {"a = 1\n[mcp_servers.mivet.env]\nA = \"1\"\n", "a = 1\n", nullptr},
-          {"mcp_servers.mivet.command = \"/old\"\n", std::nullopt,
-           "dotted keys (mcp_servers.mivet.command = "},
-          {"a = 1\n[mcp_servers]\nmivet.command = \"/old\"\n", std::nullopt,
-           "dotted keys (mivet.command = "},
-          {"mcp_servers = { mivet = { command = \"/old\" } }\n", std::nullopt, "an inline table"},
-          {"[mcp_servers]\nmivet = { command = \"/old\" }\n", std::nullopt, "an inline table"},
-          {"[mcp_servers.\"mi\\u0076et\"]\ncommand = \"/old\"\n", std::nullopt, "a table header"},
-          // A header line inside a multi-line string is text, not a table: cutting
-          // it out would change that string, and cutting up to a line in the
-          // string that looks like a header would break the file.
-          {"instructions = '''\nRegister with\n[mcp_servers.mivet]\ncommand = \"x\"\n[done]\n'''\n",
-           "instructions = '''\nRegister with\n[mcp_servers.mivet]\ncommand = \"x\"\n[done]\n'''\n",
-           "would also change the value of instructions"},
-          {"[mcp_servers.mivet]\ncommand = \"/old\"\n[notes]\ntext = "
-           "\"\"\"\n[mcp_servers.mivet]\nkept = "
-           "1\n[end]\n\"\"\"\n",
-           std::nullopt, "would also change the value of notes.text"},
-          {"[mcp_servers.mivet]\ncommand = \"\"\"\n[other]\n\"\"\"\n", std::nullopt,
-           "invalid TOML"},
-          // No server to take out, and none that could be added.
-          {"mcp_servers = { docs = { command = \"d\" } }\n",
-           "mcp_servers = { docs = { command = \"d\" } }\n", "invalid TOML"},
-          {"this is = = not toml\n", "this is = = not toml\n", "not valid TOML"},
-      }) {
-    for (bool install : {true, false}) {
-      TempDir home;
-      std::string path = home.file("config.toml");
-      writeFile(path, form.content);
-      std::string error = thrownMessage([&] {
-        if (install) {
-          upsertCodexMCP(path, command);
-        } else {
-          removeCodexMCP(path);
-        }
-      });
-      bool fails = install ? form.refusal != nullptr : !form.uninstalled;
-      if (fails) {
-        EXPECT_NE(error.find(path + " was left unchanged"), std::string::npos) << error;
-        EXPECT_NE(error.find(form.refusal), std::string::npos) << error;
-        EXPECT_EQ(readFile(path), form.content);
-        continue;
-      }
-      ASSERT_EQ(error, "") << form.content;
-      auto edited = parsedOrNothing(readFile(path));
-      if (!install) {
-        EXPECT_EQ(readFile(path), *form.uninstalled);
-        if (edited) {
-          EXPECT_FALSE(edited->at_path("mcp_servers.mivet")) << form.content;
-        }
-        continue;
-      }
-      ASSERT_TRUE(edited) << readFile(path);
-      expectParsedCommand(path);
-      auto* servers = edited->get_as<toml::table>("mcp_servers");
-      EXPECT_EQ(servers->get_as<toml::table>("mivet")->size(), 2u) << readFile(path);
-      servers->erase("mivet");
-      if (servers->empty()) edited->erase("mcp_servers");
-      auto others = parsedOrNothing(*form.uninstalled);
-      ASSERT_TRUE(others);
-      EXPECT_EQ(*edited, *others) << form.content;
-    }
+  for (const Row& row : std::vector<Row>{
+           {"a = 1\r\n\r\n[mcp_servers.mivet]\r\ncommand = \"/old\"\r\nargs = []\r\n\r\n[b]\r\nc = "
+            "2\r\n",
+            "a = 1\r\n\r\n[b]\r\nc = 2\r\n"},
+           {"[mcp_servers.mivet] # mine\ncommand = \"/old\"\n", ""},
+           {"[ mcp_servers . mivet ]\ncommand = \"/old\"\n[b]\nc = 1\n", "[b]\nc = 1\n"},
+           {"[mcp_servers.\"mivet\"]\ncommand = \"/old\"\n", ""},
+           {"[mcp_servers.\"mi\\u0076et\"]\ncommand = \"/old\"\n", ""},
+           {"\xEF\xBB\xBF[mcp_servers.mivet]\ncommand = \"/old\"\n[b]\nc = 1\n",
+            "\xEF\xBB\xBF[b]\nc = 1\n"},
+           {"\xEF\xBB\xBF[mcp_servers.mivet]\nx = 1\n", ""},
+           {"a = 1\n[mcp_servers.mivet.env]\nA = \"1\"\n", "a = 1\n"},
+           {"m = 1\n\n[mcp_servers.mivet]\nx = 1\n\n[mcp_servers.mivet.env]\nA = \"1\"\n# on "
+            "b\n[b]\n",
+            "m = 1\n\n[b]\n"},
+           {"[mcp_servers.mivet]\ncommand = \"/old\"\n  [other]\nx = 1\n", "  [other]\nx = 1\n"},
+           // A header line inside a multi-line string is text, not a table.
+           {"instructions = '''\nRegister with\n[mcp_servers.mivet]\ncommand = "
+            "\"x\"\n[done]\n'''\n",
+            "instructions = '''\nRegister with\n[mcp_servers.mivet]\ncommand = "
+            "\"x\"\n[done]\n'''\n"},
+           {"[mcp_servers.mivet]\ncommand = \"/old\"\n[notes]\ntext = "
+            "\"\"\"\n[mcp_servers.mivet]\nkept = 1\n[end]\n\"\"\"\n",
+            "[notes]\ntext = \"\"\"\n[mcp_servers.mivet]\nkept = 1\n[end]\n\"\"\"\n"},
+           {"[mcp_servers.mivet]\ncommand = \"\"\"\n[other]\n\"\"\"\n", ""},
+           // Not TOML only because the server's table is there more than once.
+           {"[mcp_servers.mivet]\na = 1\n[x]\ny = 2\n\t[mcp_servers.mivet]\nb = 2\n",
+            "[x]\ny = 2\n"},
+           {"[mcp_servers.mivet]\na = 1\n[x]\n[mcp_servers.mivet]\nb = 2\n  [y]\nc = 3\n"
+            "  [mcp_servers.mivet]  \t\nd = 4\n",
+            "[x]\n  [y]\nc = 3\n"},
+       }) {
+    TempDir home;
+    std::string path = home.file("config.toml");
+    writeFile(path, row.content);
+    EXPECT_EQ(hasCodexMCP(path), row.rest != row.content) << row.content;
+    ASSERT_EQ(thrownMessage([&] { upsertCodexMCP(path, command); }), "") << row.content;
+    expectOnlyTheServerAdded(path, row.rest);
+
+    writeFile(path, row.content);
+    ASSERT_EQ(thrownMessage([&] { removeCodexMCP(path); }), "") << row.content;
+    EXPECT_EQ(readFile(path), row.rest);
+    EXPECT_FALSE(hasCodexMCP(path)) << row.content;
+  }
+}
+
+// Each row: a file, what the install's refusal says, and whether the status
+// counts the server there (then the uninstall is refused the same way, else
+// it has nothing to do). The file stays byte for byte.
+TEST(CodexEdits, FormsItCannotEditAreRefusedWithTheFileUnchanged) {
+  struct Row {
+    std::string content;
+    std::string refusal;
+    bool registered;
+  };
+  for (const Row& row : std::vector<Row>{
+           {"mcp_servers.mivet.command = \"/old\"\n",
+            "dotted keys (mcp_servers.mivet.command = ", true},
+           {"a = 1\n[mcp_servers]\nmivet.command = \"/old\"\n",
+            "dotted keys (mivet.command = ", true},
+           {"mcp_servers = { mivet = { command = \"/old\" } }\n", "an inline table", true},
+           {"[mcp_servers]\nmivet = { command = \"/old\" }\n", "an inline table", true},
+           // Not TOML for a reason besides the server's tables: the header lines
+           // are read, and what is left of another value must not change.
+           {"[mcp_servers.mivet]\ncommand = \"/old\"\n[mcp_servers.docs]\nnotes = '''\n"
+            "[mcp_servers.mivet]\n[kept]\n'''\n\t[mcp_servers.mivet]\nb = 2\n",
+            "would also change the value of mcp_servers.docs.notes", true},
+           {"mcp_servers = { docs = { command = \"d\" } }\n", "invalid TOML", false},
+           {"this is = = not toml\n", "not valid TOML", false},
+       }) {
+    TempDir home;
+    std::string path = home.file("config.toml");
+    writeFile(path, row.content);
+    EXPECT_EQ(hasCodexMCP(path), row.registered) << row.content;
+    std::string error = thrownMessage([&] { upsertCodexMCP(path, command); });
+    EXPECT_NE(error.find(path + " was left unchanged"), std::string::npos) << error;
+    EXPECT_NE(error.find(row.refusal), std::string::npos) << error;
+    EXPECT_EQ(readFile(path), row.content);
+
+    error = thrownMessage([&] { removeCodexMCP(path); });
+    EXPECT_EQ(error.find(row.refusal) != std::string::npos, row.registered) << error;
+    EXPECT_EQ(readFile(path), row.content);
+  }
+}
+
+// In a file that is not TOML for another reason, uninstall takes out the
+// block of each line that reads as a header of the server (split at LF only,
+// as TOML splits), and status counts exactly those. Each row: a header line,
+// and whether it is one.
+TEST(CodexEdits, InTextThatIsNotTomlEveryHeaderLineOfTheServerIsTakenOut) {
+  struct Row {
+    std::string header;
+    bool opensBlock;
+  };
+  for (const Row& row : std::vector<Row>{
+           {"[mcp_servers.mivet] # mine", true},
+           {"[ mcp_servers . mivet ]\t#", true},
+           {"[mcp_servers.\"mivet\"]", true},
+           {"['mcp_servers'.'mivet']", true},
+           {"[mcp_servers.mivet.env]", true},
+           {"[[mcp_servers.mivet.hooks]]", true},
+           {"\u2003[mcp_servers.mivet]", true},
+           {"[mcp_servers.\"mi\\u0076et\"]", false},  // an escape is not decoded
+           {"[mcp_servers.mivet] x", false},
+           {"[mcp_servers.mivetx]", false},
+           {"[mcp_servers.\"mivet]", false},
+           {"[[mcp_servers.mivet]", false},
+           {"# [mcp_servers.mivet]", false},
+           {"\u2029[mcp_servers.mivet]", false},  // not a line break in TOML
+       }) {
+    TempDir home;
+    std::string path = home.file("config.toml");
+    std::string content = "a = = 1\n" + row.header + "\ncommand = \"x\"\n[b]\n";
+    writeFile(path, content);
+    EXPECT_EQ(hasCodexMCP(path), row.opensBlock) << row.header;
+    removeCodexMCP(path);
+    EXPECT_EQ(readFile(path), row.opensBlock ? "a = = 1\n[b]\n" : content);
+    EXPECT_FALSE(hasCodexMCP(path)) << row.header;
   }
 }
 
@@ -201,7 +265,7 @@ TEST(UpsertCodexMCP, UnusableFileOrDirectoryFailsNamingItAndLosesNothing) {
 TEST(UpsertCodexMCP, ControlCharactersInTheCommandAreEscaped) {
   TempDir home;
   std::string path = home.file("config.toml");
-  std::string awkward = "/odd\ndir/\x1B[0m/mivet-mcp";
+  std::string awkward = "/odd\ndir/\x1B[0m/\tz\x01\x7F\r\b\f\"\\\u00E9/mivet-mcp";
   upsertCodexMCP(path, awkward);
   expectParsedCommand(path, awkward);
 }

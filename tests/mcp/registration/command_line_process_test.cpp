@@ -2,11 +2,13 @@
 // its exit status and every file it leaves, byte for byte.
 #include "common/json_reader.h"
 #include "tests/support/child_process.h"
+#include "tests/support/sleeping_in.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <toml++/toml.h>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,11 +83,11 @@ struct Home {
   }
   // As root, gives the home and everything in it to the user, as it is under
   // sudo; otherwise it is already the running user's.
-  void giveToUser() const {
+  void giveToUser(uid_t user = userId, gid_t group = userGroup) const {
     if (::geteuid() != 0) return;
-    ASSERT_EQ(::lchown(h.c_str(), userId, userGroup), 0);
+    ASSERT_EQ(::lchown(h.c_str(), user, group), 0);
     for (const auto& entry : fs::recursive_directory_iterator(h)) {
-      ASSERT_EQ(::lchown(entry.path().c_str(), userId, userGroup), 0) << entry.path();
+      ASSERT_EQ(::lchown(entry.path().c_str(), user, group), 0) << entry.path();
     }
   }
   // Every entry under the home directory with its content or link target.
@@ -283,22 +285,35 @@ TEST(CommandLine, FailedUninstallStopsAtTheFirstFile) {
 
 // Claude Code takes the directory "<file>.lock" around its own rewrites of
 // its file; both commands wait while it is held and go on once it is gone.
+// Stopped by a signal meanwhile, they end by it and leave no copy of the
+// file (which may hold secrets) behind, nor take that lock away.
 TEST(CommandLine, ClaudeCodesLockIsWaitedFor) {
   for (std::string option : {"--install", "--uninstall"}) {
-    Home home;
-    const std::string before = option == "--install" ? "{}\n" : jsonWithEntry("/x");
-    writeFile(home.claude, before);
-    const std::string lock = home.claude + ".lock";
-    fs::create_directory(lock);
-    test::ChildProcess command({MIVET_MCP_BINARY, option, "claude"},
-                               test::withEnvironment({"HOME=" + home.h}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(readFile(home.claude), before) << option << " wrote while the lock was held";
-    fs::remove(lock);
-    ProcessResult result = command.wait();
-    EXPECT_EQ(result.exitStatus, 0) << option << result.err;
-    EXPECT_NE(readFile(home.claude), before) << option;
-    EXPECT_FALSE(fs::exists(lock)) << option;
+    for (int signal : {0, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+      Home home;
+      const std::string before = option == "--install" ? "{}\n" : jsonWithEntry("/x");
+      writeFile(home.claude, before);
+      ::chmod(home.claude.c_str(), 0600);
+      const std::string lock = home.claude + ".lock";
+      fs::create_directory(lock);
+      test::ProcessOptions options = test::withEnvironment({"HOME=" + home.h});
+      options.defaultSignals = true;
+      test::ChildProcess command(
+          {"/bin/sh", "-c", "ulimit -c 0; exec \"$0\" \"$@\"", MIVET_MCP_BINARY, option, "claude"},
+          options);
+      const std::string copy = test::entryOnceThere(home.h, "..claude.json.tmp-");
+      ASSERT_NE(copy, "") << option;
+      ASSERT_TRUE(
+          test::waitUntilSleepingIn(test::BlockingCall::sleep, command.pid(), command.pid()));
+      EXPECT_EQ(readFile(home.claude), before) << option << " wrote while the lock was held";
+      signal != 0 ? ::kill(command.pid(), signal) : ::rmdir(lock.c_str());
+      ProcessResult result = command.wait();
+      EXPECT_FALSE(fs::exists(copy)) << option << signal;
+      EXPECT_EQ(result.termSignal, signal) << option << result.err;
+      EXPECT_EQ(result.exitStatus, signal == 0 ? 0 : -1) << option << signal;
+      EXPECT_EQ(readFile(home.claude) == before, signal != 0) << option << signal;
+      EXPECT_EQ(fs::exists(lock), signal != 0) << option << signal;
+    }
   }
 }
 
@@ -315,24 +330,31 @@ TEST(CommandLine, ReadOnlyDirectoryFailsTheInstall) {
   EXPECT_FALSE(fs::exists(home.codex));
 }
 
-// A stable command that cannot be made would be registered as a command that
-// does not exist; the install fails before any configuration file.
-TEST(CommandLine, InstallWhoseStableLinkCannotBeMadeTouchesNoConfigurationFile) {
+// A command that the home's owner cannot start, or a stable command that
+// cannot be made, would be registered as a command that does not run; the
+// install fails before any configuration file, saying what happened.
+TEST(CommandLine, InstallWhoseCommandCannotBeStartedOrMadeTouchesNoConfigurationFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the home to another user";
   Home home;
+  TempDir rootsOnly;  // 0700
+  fs::copy_file(MIVET_MCP_BINARY, rootsOnly.file("mivet-mcp"));
   const std::string bin = fs::path(home.stable).parent_path();
   fs::create_directories(bin);
   home.giveToUser();
   ASSERT_EQ(::chown(bin.c_str(), 0, 0), 0);
   fs::permissions(bin, fs::perms(0555));
   auto before = home.snapshot();
-  ProcessResult result = home.run({"--install"}, {}, programAnyoneCanRun());
-  fs::permissions(bin, fs::perms(0755));
-  EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_EQ(result.out, "");
-  EXPECT_TRUE(result.err.starts_with("Install failed: the command " + home.stable)) << result.err;
-  EXPECT_NE(result.err.find("Permission denied"), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("write the folder " + bin), std::string::npos) << result.err;
-  EXPECT_EQ(home.snapshot(), before);
+  for (const auto& [program, expected] : std::map<std::string, std::string>{
+           {rootsOnly.file("mivet-mcp"),
+            "cannot enter the folder " + fs::canonical(rootsOnly.path()).native()},
+           {programAnyoneCanRun(), "making a link in " + bin + " failed: Permission denied"}}) {
+    ProcessResult result = home.run({"--install"}, {}, program);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(result.err.starts_with("Install failed: ")) << result.err;
+    EXPECT_NE(result.err.find(expected), std::string::npos) << result.err;
+    EXPECT_EQ(home.snapshot(), before);
+  }
 }
 
 TEST(CommandLine, EveryAntigravityFileIsReportedInOrder) {
@@ -352,20 +374,6 @@ TEST(CommandLine, EveryAntigravityFileIsReportedInOrder) {
                             "Installed Mivet MCP -> Antigravity (" +
                             providers + "/b/config/mcp_config.json)\n");
   EXPECT_EQ(readFile(providers + "/b/config/mcp_config.json"), jsonWithEntry(home.stable));
-}
-
-// A shell runs an installed program with just its name as argument 0.
-TEST(CommandLine, BareNameStartedThroughPathRegistersTheStableLink) {
-  Home home;
-  fs::create_directories(home.h + "/tools");
-  fs::create_symlink(MIVET_MCP_BINARY, home.h + "/tools/mivet-mcp");
-  fs::create_directories(home.h + "/elsewhere");
-  ProcessResult result = home.shell("cd elsewhere && exec mivet-mcp --install claude",
-                                    home.h + "/tools:/usr/bin:/bin");
-  EXPECT_EQ(result.exitStatus, 0) << result.err;
-  EXPECT_EQ(readFile(home.claude), jsonWithEntry(home.stable));
-  ASSERT_TRUE(fs::is_symlink(home.stable));
-  EXPECT_EQ(fs::read_symlink(home.stable), fs::canonical(MIVET_MCP_BINARY));
 }
 
 struct stat lstatOf(const std::string& path) {
@@ -425,31 +433,37 @@ TEST(CommandLine, ProgramAtTheStablePathNeverRemovesItself) {
 // Past the file size limit the write fails like any other: the user's file
 // stays whole, and no partial temporary copy of it is left.
 TEST(CommandLine, WriteBeyondTheFileSizeLimitFailsCleanly) {
-  Home home;
-  const std::string secret = "{\"oauthAccount\": \"secret\"}\n";
-  writeFile(home.claude, secret);
-  ::chmod(home.claude.c_str(), 0600);
-  home.giveToUser();
-  auto before = home.snapshot();
-  ProcessResult result = home.shell("ulimit -c 0; ulimit -f 0; exec \"$0\" --install claude", "",
-                                    programAnyoneCanRun());
-  EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_TRUE(result.err.starts_with("Install failed: cannot write " + home.claude)) << result.err;
-  EXPECT_NE(result.err.find(std::strerror(EFBIG)), std::string::npos) << result.err;
-  auto after = home.snapshot();
-  std::erase_if(after,
-                [&](const auto& entry) { return entry.first.starts_with(home.h + "/Library"); });
-  EXPECT_EQ(after, before);
-  EXPECT_EQ(lstatOf(home.claude).st_mode & 07777, 0600u);
+  const std::pair<std::string, std::string> rows[] = {{"--install", "Install failed: "},
+                                                      {"--uninstall", "Uninstall failed: "}};
+  for (const auto& [option, failed] : rows) {
+    Home home;
+    const std::string secret = "{\"oauthAccount\": \"secret\", \"mcpServers\": {\"mivet\": {}}}\n";
+    writeFile(home.claude, secret);
+    ::chmod(home.claude.c_str(), 0600);
+    home.giveToUser();
+    auto before = home.snapshot();
+    ProcessResult result = home.shell("ulimit -c 0; ulimit -f 0; exec \"$0\" " + option + " claude",
+                                      "", programAnyoneCanRun());
+    EXPECT_EQ(result.exitStatus, 1) << option;
+    EXPECT_TRUE(result.err.starts_with(failed + "cannot write " + home.claude)) << result.err;
+    EXPECT_NE(result.err.find(std::strerror(EFBIG)), std::string::npos) << result.err;
+    auto after = home.snapshot();
+    std::erase_if(after,
+                  [&](const auto& entry) { return entry.first.starts_with(home.h + "/Library"); });
+    EXPECT_EQ(after, before) << option;
+    EXPECT_EQ(lstatOf(home.claude).st_mode & 07777, 0600u) << option;
+  }
 }
 
+// Reachable, but writable only by root and root's group (sudo keeps group 0).
 struct RootsThings {
   TempDir dir;
   RootsThings() {
-    fs::permissions(dir.path(), fs::perms(0755));  // reachable, but not writable, by the user
+    fs::permissions(dir.path(), fs::perms(0775));
     writeFile(dir.file("settings.json"), jsonWithEntry("/x"));
-    ::chmod(dir.file("settings.json").c_str(), 0644);
+    ::chmod(dir.file("settings.json").c_str(), 0664);
     fs::create_directories(dir.file("folder"));
+    fs::permissions(dir.file("folder"), fs::perms(0775));
   }
   // Every entry with its content, owner and mode.
   std::map<std::string, std::string> snapshot() const {
@@ -463,31 +477,53 @@ struct RootsThings {
   }
 };
 
-// sudo keeps HOME on macOS. Links the home's owner planted there to root's
-// files and folders are followed with the user's rights only, so root's
-// things stay as they are, and the command fails as it would for the user.
+// sudo keeps HOME on macOS (and sudo -E CLAUDE_CONFIG_DIR and CODEX_HOME),
+// and starts the command with root's group 0. Links the user planted to
+// root's files and folders are followed with the user's rights and groups
+// only, so root's things stay as they are, and the command fails as it
+// would for the user: one with an entry in the user database or without.
 TEST(CommandLine, AsRootOnAUsersHomeLinksToRootsThingsLeadNowhere) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act on another user's home";
+  const passwd* listed = ::getpwnam("nobody");
+  if (listed == nullptr) GTEST_SKIP() << "no user nobody";
+  enum Reached { throughHome, throughRootsLinkToHome, throughClaudeConfigDir, throughCodexHome };
   struct Case {
     std::string command, client, link, target, failure;
+    Reached reached = throughHome;
+    bool listedUser = false;
   };
   for (const Case& c : std::vector<Case>{
            {"--install", "claude", "/.claude.json", "settings.json", "Install failed: "},
-           {"--uninstall", "claude", "/.claude.json", "settings.json", "Uninstall failed: "},
-           {"--install", "codex", "/.codex", "folder", "Install failed: "},
-           {"--install", "antigravity", "/.gemini/config", "folder", "Install failed: "},
+           {"--install", "claude", "/.claude.json", "settings.json",
+            "Install failed: ", throughRootsLinkToHome},
+           {"--uninstall", "claude", "/.claude.json", "settings.json",
+            "Uninstall failed: ", throughClaudeConfigDir},
+           {"--install", "codex", "/.codex", "folder", "Install failed: ", throughCodexHome},
+           {"--install", "antigravity", "/.gemini/config", "folder",
+            "Install failed: ", throughHome, true},
        }) {
     Home home;
     RootsThings root;
     fs::create_directories(fs::path(home.h + c.link).parent_path());
     fs::create_symlink(root.dir.file(c.target), home.h + c.link);
-    home.giveToUser();
+    c.listedUser ? home.giveToUser(listed->pw_uid, listed->pw_gid) : home.giveToUser();
+    std::vector<std::string> env{"HOME=" + home.h};
+    if (c.reached == throughRootsLinkToHome) {
+      fs::create_directory_symlink(home.h, root.dir.file("home"));
+      env = {"HOME=" + root.dir.file("home")};
+    } else if (c.reached == throughClaudeConfigDir) {
+      env = {"HOME=" + root.dir.path(), "CLAUDE_CONFIG_DIR=" + home.h};
+    } else if (c.reached == throughCodexHome) {
+      env = {"HOME=" + root.dir.path(), "CODEX_HOME=" + home.h + "/.codex"};
+    }
     auto rootsBefore = root.snapshot();
-    ProcessResult result = home.run({c.command, c.client}, {}, programAnyoneCanRun());
-    EXPECT_EQ(result.exitStatus, 1) << c.command << " " << c.client;
+    ProcessResult result = test::runProcess({"/usr/bin/perl", "-e", "$) = '0 0'; exec @ARGV",
+                                             programAnyoneCanRun(), c.command, c.client},
+                                            "", {.env = env, .workingDirectory = home.h});
+    EXPECT_EQ(result.exitStatus, 1) << c.command << " " << c.client << " " << c.reached;
     EXPECT_TRUE(result.err.starts_with(c.failure)) << result.err;
     EXPECT_NE(result.err.find(std::strerror(EACCES)), std::string::npos) << result.err;
-    EXPECT_EQ(root.snapshot(), rootsBefore) << c.command << " " << c.client;
+    EXPECT_EQ(root.snapshot(), rootsBefore) << c.command << " " << c.client << " " << c.reached;
     for (const auto& [path, content] : home.snapshot()) {
       EXPECT_EQ(path.find(".tmp-"), std::string::npos) << path;
       EXPECT_FALSE(path.ends_with(".lock")) << path;
@@ -523,7 +559,8 @@ TEST(CommandLine, AsRootOnAUsersHomeStatusReadsWhatTheUserCould) {
 
 // Whatever the install makes in a user's home is the user's, as if the user
 // had run it; a file of a third user, which the user may not write, is left
-// as it is and fails the install.
+// as it is and fails the install; a folder of a third user in CODEX_HOME is
+// refused.
 TEST(CommandLine, AsRootOnAUsersHomeEverythingMadeIsTheUsers) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
   Home home;
@@ -549,6 +586,14 @@ TEST(CommandLine, AsRootOnAUsersHomeEverythingMadeIsTheUsers) {
   EXPECT_EQ(readFile(home.codex), "[other]\n");
   EXPECT_EQ(lstatOf(home.codex).st_uid, 4323u);
   EXPECT_EQ(lstatOf(home.codex).st_gid, 4324u);
+
+  ASSERT_EQ(::chown((home.h + "/.codex").c_str(), 4323, 4324), 0);
+  result = home.run({"--install"}, {"CODEX_HOME=" + home.h + "/.codex"}, programAnyoneCanRun());
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.err.find(" 4321 but CODEX_HOME " + home.h + "/.codex to uid 4323"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(readFile(home.codex), "[other]\n");
 }
 
 // When root cannot become the home's owner, it does not go on as root.
@@ -645,15 +690,20 @@ TEST(CommandLine, DevicesAreNeitherReadNorReplaced) {
   }
 }
 
-// Run by a launcher that passes an empty argument 0, or a name that leads
-// nowhere, the program still registers itself.
+// Whatever argument 0 a launcher passes (empty, a name that leads nowhere,
+// another program's path, the bare name with an older copy first on PATH),
+// the program registers itself.
 TEST(CommandLine, RegisteredCommandIsTheProgramThatRan) {
-  for (const char* invocation : {"", "no-such-mivet-mcp"}) {
+  for (const char* invocation : {"", "no-such-mivet-mcp", "/bin/true", "mivet-mcp"}) {
     Home home;
+    writeFile(home.h + "/older/mivet-mcp", "#!/bin/sh\n");
+    fs::permissions(home.h + "/older/mivet-mcp", fs::perms(0755));
     ProcessResult result =
         test::runProcess({"/usr/bin/perl", "-e", "exec {$ARGV[0]} @ARGV[1..$#ARGV]",
                           MIVET_MCP_BINARY, invocation, "--install", "claude"},
-                         "", {.env = {"HOME=" + home.h}, .workingDirectory = home.h});
+                         "",
+                         {.env = {"HOME=" + home.h, "PATH=" + home.h + "/older:/usr/bin:/bin"},
+                          .workingDirectory = "/"});
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(readFile(home.claude), jsonWithEntry(home.stable));
     ASSERT_TRUE(fs::is_symlink(home.stable)) << invocation;

@@ -7,17 +7,6 @@
 namespace mivet::mcp {
 namespace {
 
-TEST(TargetAfterOption, DefaultsToAllAndLowerCasesWhateverFollows) {
-  EXPECT_EQ(targetAfterOption({"mivet-mcp", "--install"}, 1), "all");
-  EXPECT_EQ(targetAfterOption({"mivet-mcp", "--install", "--socket", "p"}, 1), "all");
-  EXPECT_EQ(targetAfterOption({"mivet-mcp", "--install", "--"}, 1), "all");
-  EXPECT_EQ(targetAfterOption({"mivet-mcp", "--install", "ClAuDe"}, 1), "claude");
-  EXPECT_EQ(targetAfterOption({"mivet-mcp", "--install", "-h2"}, 1), "-h2");
-  EXPECT_EQ(targetAfterOption({"mivet-mcp", "--install", ""}, 1), "");
-  EXPECT_EQ(targetAfterOption({"mivet-mcp", "--install", "/Some/Path"}, 1), "/some/path");
-  EXPECT_EQ(targetAfterOption({"mivet-mcp", "--uninstall", "x", "--install", "CODEX"}, 3), "codex");
-}
-
 TEST(ClientsSelectedBy, NamesAndAliasesSelectTheirClients) {
   auto selects = [](std::string_view target) {
     ClientSelection s = clientsSelectedBy(target);

@@ -91,7 +91,7 @@ TEST(RegistrationStatus, ClaudeEntryWithAnyValueCounts) {
 }
 
 // Valid TOML counts when toml++ finds mcp_servers.mivet, in any spelling;
-// other text when a line, trimmed, reads exactly as the server's header.
+// other text when a line, split at LF, is a header of the server's table.
 TEST(RegistrationStatus, CodexCountsWhatTomlReadsOrElseTheHeaderLine) {
   StatusHome home;
   struct Row {
@@ -106,8 +106,8 @@ TEST(RegistrationStatus, CodexCountsWhatTomlReadsOrElseTheHeaderLine) {
            {"[mcp_servers]\nmivet.command = \"x\"\n", true},
            {"notes = '''\n[mcp_servers.mivet]\n'''\n", false},
            {"[mcp_servers.docs]\n# [mcp_servers.mivet]\n", false},
-           {"a = 1\u2029[mcp_servers.mivet]", true},  // not TOML: the header line counts
-           {"a = = 1\n[mcp_servers.mivet] # mine\n", false},
+           {"a = 1\u2029[mcp_servers.mivet]", false},  // not TOML: one line, split at LF
+           {"a = = 1\n[mcp_servers.mivet] # mine\n", true},
            {"# caf\xE9\n[mcp_servers.mivet]\n", false},  // not UTF-8
        }) {
     writeFile(home.codex, row.text);

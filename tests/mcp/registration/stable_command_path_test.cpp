@@ -123,26 +123,30 @@ TEST(StableSelfCommandPath, NonExecutableSelfChangesNothing) {
 
 // Registering a path that does not run this program would name a command
 // that fails in the assistant without a word; the install fails instead,
-// naming the path and what to fix, and the program is never removed.
+// naming the path and the step that failed. (A folder there that holds the
+// program: CommandLine.ProgramAtTheStablePathNeverRemovesItself.)
 TEST(StableSelfCommandPath, PathThatCannotBeMadeToLeadToTheProgramFails) {
-  struct Case {
-    const char* what;
-    std::string expected;  // in the description
-  };
-  for (const Case& c : {Case{"a file where a folder belongs", "Not a directory"},
-                        Case{"a folder there that holds the program", "holds this program"}}) {
-    StableHome home;
-    std::string program = home.root + "/v1/mivet-mcp";
-    if (c.expected == "Not a directory") {
-      writeFile(home.root + "/Library", "a file");
-    } else {
-      program = home.stable + "/mivet-mcp";
-    }
-    makeExecutable(program);
-    std::string error = thrownMessage([&] { home.install(program); });
-    EXPECT_NE(error.find(home.stable), std::string::npos) << c.what << ": " << error;
-    EXPECT_NE(error.find(c.expected), std::string::npos) << c.what << ": " << error;
-    EXPECT_TRUE(fs::is_regular_file(program)) << c.what;
+  StableHome home;
+  writeFile(home.root + "/Library", "a file where a folder belongs");
+  makeExecutable(home.root + "/v1/mivet-mcp");
+  std::string error = thrownMessage([&] { home.install(home.root + "/v1/mivet-mcp"); });
+  EXPECT_NE(error.find(home.stable), std::string::npos) << error;
+  EXPECT_NE(error.find("making the folder " + home.root + "/Library/"), std::string::npos) << error;
+  EXPECT_NE(error.find("Mivet/bin failed: Not a directory"), std::string::npos) << error;
+}
+
+// Another copy of the program, installing at the same moment, may link the
+// stable path last: that still runs a mivet-mcp. A link to anything else fails.
+TEST(StableSelfCommandPath, LinkThatAnotherCopyMadeMeanwhileIsKept) {
+  StableHome home;
+  fs::create_directories(fs::path(home.stable).parent_path());
+  for (std::string theirs : {"/v2/mivet-mcp", "/v3/other"}) {
+    makeExecutable(home.root + theirs);
+    fs::remove(home.stable);
+    fs::create_symlink(home.root + theirs, home.stable);
+    std::string error = thrownMessage(
+        [&] { checkedStableCommandPath(home.stable, home.root + "/v1/mivet-mcp", {}); });
+    EXPECT_EQ(error.empty(), theirs == "/v2/mivet-mcp") << error;
   }
 }
 
