@@ -7,8 +7,17 @@
 # and sanitizers, and with the parser's internal assertions off: malformed
 # files reach one of them and a case the parser marks unreachable (found by
 # config_edits_fuzzer), and a check must answer "invalid", not abort.
-find_package(tomlplusplus REQUIRED)
-get_target_property(mivetTomlIncludeDirs tomlplusplus::tomlplusplus INTERFACE_INCLUDE_DIRECTORIES)
+if(CMAKE_CROSSCOMPILING)
+  # The build machine's header folder also holds its C library's headers,
+  # which a compiler for another system must not see: the toml++ headers are
+  # copied into a folder of their own.
+  find_path(MIVET_TOMLPLUSPLUS_INCLUDE_DIR toml++/toml.h REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+  set(mivetTomlIncludeDirs "${CMAKE_BINARY_DIR}/tomlplusplus-headers")
+  file(COPY "${MIVET_TOMLPLUSPLUS_INCLUDE_DIR}/toml++" DESTINATION "${mivetTomlIncludeDirs}")
+else()
+  find_package(tomlplusplus REQUIRED)
+  get_target_property(mivetTomlIncludeDirs tomlplusplus::tomlplusplus INTERFACE_INCLUDE_DIRECTORIES)
+endif()
 add_library(mivet_tomlplusplus STATIC ${CMAKE_CURRENT_LIST_DIR}/toml_implementation.cpp)
 target_include_directories(mivet_tomlplusplus SYSTEM PUBLIC ${mivetTomlIncludeDirs})
 target_compile_definitions(mivet_tomlplusplus PUBLIC TOML_HEADER_ONLY=0)

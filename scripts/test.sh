@@ -3,8 +3,10 @@
 # names outside a Linux guard, builds with gcc and with clang (AddressSanitizer,
 # UndefinedBehaviorSanitizer and fuzzing coverage), runs every test in both,
 # runs each fuzzer for a while, builds with clang 19 and libc++ (the standard
-# library of macOS) and runs the unit tests there, and checks formatting and
-# clang-tidy. The builds are the presets of CMakePresets.json.
+# library of macOS) and runs the unit tests there, cross-builds the programs and
+# every unit test for macOS (arm64 and x86_64, with macOS's own headers; nothing
+# of them runs here) and checks the programs and their universal archive, and
+# checks formatting and clang-tidy. The builds are the presets of CMakePresets.json.
 # FUZZ_SECONDS (default 45) bounds each fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -62,6 +64,16 @@ scripts/fuzz.sh build-clang "${FUZZ_SECONDS:-45}"
 echo "== clang 19 and libc++ 19, the standard library of macOS: unit tests"
 scripts/build.sh build-libcxx --preset libcxx
 run_ctest libcxx
+
+echo "== macOS cross builds, arm64 and x86_64: programs and unit tests compiled and linked, not run"
+macos_start=$SECONDS
+for arch in arm64 x86_64; do
+  scripts/build.sh "build-macos-$arch" --preset "macos-$arch"
+  python3 tests/release/macos_programs_test.py build "build-macos-$arch" "$arch"
+done
+echo "== the macOS archive: universal programs, unpacked and checked"
+python3 tests/release/macos_programs_test.py archive "$PWD" "$PWD/build-macos"
+echo "macOS cross builds and archive: $((SECONDS - macos_start)) s"
 
 scripts/check.sh build
 

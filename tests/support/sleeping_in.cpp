@@ -55,8 +55,9 @@ bool sleepingIn([[maybe_unused]] BlockingCall call, [[maybe_unused]] pid_t pid,
 #endif
 }
 
-bool waitUntilSleepingIn(BlockingCall call, pid_t pid, pid_t tid,
-                         std::chrono::milliseconds timeout) {
+bool waitUntilSleepingIn([[maybe_unused]] BlockingCall call, [[maybe_unused]] pid_t pid,
+                         [[maybe_unused]] pid_t tid,
+                         [[maybe_unused]] std::chrono::milliseconds timeout) {
 #ifdef __linux__
   auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!sleepingIn(call, pid, tid)) {

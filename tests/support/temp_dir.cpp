@@ -1,6 +1,7 @@
 #include "temp_dir.h"
 
-#include <stdlib.h>
+#include <stdlib.h>  // mkdtemp on Linux
+#include <unistd.h>  // mkdtemp on macOS
 
 #include <filesystem>
 #include <fstream>
