@@ -46,14 +46,27 @@ if [ "$(id -u)" -eq 0 ]; then
   id "$unprivileged" >/dev/null 2>&1 ||
     useradd --system --no-create-home --shell /usr/sbin/nologin "$unprivileged"
   chmod -R a+rX,go-w build
+  # A checkout under a private folder (root's home): the user may pass through
+  # those folders, without listing them, for this run only.
+  closed=()
+  folder=$PWD
+  while [ "$folder" != / ]; do
+    [ -n "$(find "$folder" -maxdepth 0 ! -perm -o+x)" ] && closed+=("$folder")
+    folder=$(dirname "$folder")
+  done
+  [ ${#closed[@]} -gt 0 ] && chmod o+x "${closed[@]}"
+  reopen() { [ ${#closed[@]} -eq 0 ] || chmod o-x "${closed[@]}"; }
+  trap 'reopen; rm -f "$summary"' EXIT
   runuser -u "$unprivileged" -- test -x build/mcp/mivet-mcp ||
-    { echo "$unprivileged cannot reach $PWD/build: let others into its parent folders" >&2; exit 1; }
+    { echo "$unprivileged cannot reach $PWD/build" >&2; exit 1; }
   ctest_log=$(mktemp -d /tmp/mivet-ctest-XXXXXX)
   chown "$unprivileged" "$ctest_log"
   echo "subdirs(\"$PWD/build\")" >"$ctest_log/CTestTestfile.cmake"
   runuser -u "$unprivileged" -- ctest --test-dir "$ctest_log" -L unprivileged -j "$jobs" \
     --output-on-failure | tee -a "$summary" | grep -v -E '^ *[0-9]+/[0-9]+ Test'
   rm -rf "$ctest_log"
+  reopen
+  closed=()
 fi
 
 echo "== clang build with AddressSanitizer, UndefinedBehaviorSanitizer and fuzzers"
