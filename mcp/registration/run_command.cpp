@@ -31,17 +31,15 @@ void printLine(std::string_view line) {
 }
 
 // The registration commands; each has a failure line of its own.
-struct Command {
-  enum class Kind { status, install, uninstall };
-};
+enum class CommandKind { status, install, uninstall };
 
-std::string_view failurePrefixOf(Command::Kind kind) {
+std::string_view failurePrefixOf(CommandKind kind) {
   switch (kind) {
-    case Command::Kind::status:
+    case CommandKind::status:
       return "Status failed: ";
-    case Command::Kind::install:
+    case CommandKind::install:
       return "Install failed: ";
-    case Command::Kind::uninstall:
+    case CommandKind::uninstall:
       break;
   }
   return "Uninstall failed: ";
@@ -50,35 +48,37 @@ std::string_view failurePrefixOf(Command::Kind kind) {
 // Before anything under the home is looked at. A write past the file size
 // limit then fails with EFBIG and takes the ordinary failure path, which
 // removes the temporary file, instead of killing the process mid-write.
-void prepareForCommand(Command::Kind kind, const std::string& home) {
+void prepareForCommand(CommandKind kind, const std::string& home,
+                       const ClientConfigDirectories& directories) {
   try {
-    actAsOwnerOfHome(home, clientConfigDirectoriesFromEnvironment());
+    actAsOwnerOfHome(home, directories);
   } catch (const std::runtime_error& error) {
     exitWithFailure(failurePrefixOf(kind), error);
   }
-  if (kind != Command::Kind::status) {
+  if (kind != CommandKind::status) {
     std::signal(SIGXFSZ, SIG_IGN);
     removeTemporaryFilesOnInterrupt();
   }
 }
 
 // What every command does first.
-ConfigLocations locationsPreparedFor(Command::Kind kind) {
+ConfigLocations locationsPreparedFor(CommandKind kind) {
   const std::string home = homeDirectory();
-  prepareForCommand(kind, home);
-  return configLocationsFor(home, clientConfigDirectoriesFromEnvironment());
+  const ClientConfigDirectories directories = clientConfigDirectoriesFromEnvironment();
+  prepareForCommand(kind, home, directories);
+  return configLocationsFor(home, directories);
 }
 
 }  // namespace
 
 void runStatusCommand() {
-  const ConfigLocations locations = locationsPreparedFor(Command::Kind::status);
+  const ConfigLocations locations = locationsPreparedFor(CommandKind::status);
   printRegistrationStatus(locations.home, locations.claude, locations.codex, locations.antigravity);
 }
 
 // The report is printed only once every file has been written.
 void runInstallCommand(const std::string& target, const std::vector<std::string>& arguments) {
-  const ConfigLocations locations = locationsPreparedFor(Command::Kind::install);
+  const ConfigLocations locations = locationsPreparedFor(CommandKind::install);
   std::vector<std::string> report;
   try {
     std::string command = stableSelfCommandPath(arguments, locations.home);
@@ -90,7 +90,7 @@ void runInstallCommand(const std::string& target, const std::vector<std::string>
 }
 
 void runUninstallCommand(const std::string& target) {
-  const ConfigLocations locations = locationsPreparedFor(Command::Kind::uninstall);
+  const ConfigLocations locations = locationsPreparedFor(CommandKind::uninstall);
   try {
     uninstallRegistrations(locations, clientsSelectedBy(target));
   } catch (const std::runtime_error& error) {
